@@ -1,0 +1,34 @@
+# The two commands of the README:
+#   make demo   installs what is missing, builds, and runs the programmer tools
+#               on the virtual programmer
+#   make test   installs what is missing, builds, and runs the whole test suite
+BUILD ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build demo test sanitize clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DBENCH_WERROR=ON >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	@scripts/demo $(BUILD)
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The same suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	@cmake -S . -B $(BUILD)-asan -G Ninja -DBENCH_WERROR=ON -DBENCH_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(BUILD)-asan -j $(JOBS)
+	@cd $(BUILD)-asan && ctest --output-on-failure -j $(JOBS) --timeout 900 -LE no-sanitize
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-asan

@@ -1,0 +1,69 @@
+#include "message_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+enum class BoxTarget { Undecided, Screen, Terminal };
+BoxTarget g_target = BoxTarget::Undecided;
+
+// Program name and argument vector for a QApplication created here: Qt keeps
+// references to both for the application's lifetime.
+int g_argc = 1;
+char g_programName[] = "bench";
+char* g_argv[] = {g_programName, nullptr};
+
+bool PlatformIsHeadless(const char* name)
+{
+    return std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "minimal") == 0;
+}
+
+BoxTarget DecideTarget()
+{
+    if (qApp)
+        return PlatformIsHeadless(qPrintable(QGuiApplication::platformName())) ? BoxTarget::Terminal
+                                                                                : BoxTarget::Screen;
+    // Qt aborts the process when it cannot connect to a display, so look
+    // before creating the application.
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform && PlatformIsHeadless(platform))
+        return BoxTarget::Terminal;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x11 || !*x11) && (!wayland || !*wayland))
+        return BoxTarget::Terminal;
+    // A display is named; if it cannot be reached, fall back to offscreen
+    // rather than aborting, and then print.
+    if (!platform || !*platform)
+        qputenv("QT_QPA_PLATFORM", (wayland && *wayland) ? "wayland;xcb;offscreen" : "xcb;offscreen");
+    static std::unique_ptr<QApplication> app(new QApplication(g_argc, g_argv));
+    return PlatformIsHeadless(qPrintable(QGuiApplication::platformName())) ? BoxTarget::Terminal
+                                                                            : BoxTarget::Screen;
+}
+
+}  // namespace
+
+bool MessageBoxesGoToTerminal()
+{
+    if (g_target == BoxTarget::Undecided)
+        g_target = DecideTarget();
+    return g_target == BoxTarget::Terminal;
+}
+
+void ShowMessageBox(const std::string& caption, const std::string& text, int style)
+{
+    if (MessageBoxesGoToTerminal()) {
+        std::printf("%s\n%s\n\n", caption.c_str(), text.c_str());
+        std::fflush(stdout);
+        return;
+    }
+    QMessageBox box(style == MessageBoxError ? QMessageBox::Critical : QMessageBox::Information,
+                    QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
+    box.exec();
+}

@@ -1,0 +1,22 @@
+// The message box of the bench programs.
+//
+// With a display, a modal QMessageBox with one OK button. Without one (a bench
+// computer reached over SSH, a script, Qt's offscreen platform) the box is
+// written to standard output as the caption on one line, the text, and an
+// empty line, and the call returns as if OK had been pressed.
+#pragma once
+
+#include <string>
+
+enum MessageBoxStyle {
+    MessageBoxError = 0x10,        // error icon, OK button
+    MessageBoxInformation = 0x40,  // information icon, OK button
+};
+
+// Shows the box and returns when it is closed. Texts are UTF-8; lines are
+// separated by "\n". Creates the Qt application object on first use when the
+// program has none.
+void ShowMessageBox(const std::string& caption, const std::string& text, int style);
+
+// True when boxes go to standard output rather than to the screen.
+bool MessageBoxesGoToTerminal();

@@ -1,0 +1,62 @@
+// The serial line service: open a port by name and settings string, move
+// bytes with fixed time-outs, drive and read the modem-control lines.
+//
+// Every call is synchronous and keeps no hidden state besides the table of
+// open ports. All integers are 32-bit signed; an on/off argument is on when
+// nonzero. A handle of 0 means "no port"; operations on 0 or on -1 return 0.
+// One thread uses a given port at a time.
+//
+// Port names: a name containing "/" is a device path; otherwise /dev/NAME when
+// that exists (ttyUSB0, ttyACM0, udev-made COM1 links); otherwise COMn means
+// /dev/ttyS(n-1). Names beginning with VIRTUAL select the virtual programmer
+// (VIRTUAL, VIRTUAL-EMPTY, VIRTUAL-NOADAPTER).
+#pragma once
+
+#include <cstdint>
+
+enum HandshakeMode : int32_t {
+    HandshakeNone = 0,     // RTS off after open, no output flow control
+    HandshakeRtsOn = 1,    // RTS on while open, no output flow control
+    HandshakeRtsCts = 2,   // RTS/CTS hardware handshake both ways
+    HandshakeXonXoff = 3,  // XON/XOFF both ways, characters 0x11 / 0x13
+};
+
+// Opens and configures a port. settings is "NAME" or "NAME:mode", mode in the
+// MODE command syntax ("9600,N,8,1" or "baud=9600 parity=n data=8 stop=1").
+// The port is opened exclusively: a second open fails until it is closed,
+// from this process or any other, root included. Queue sizes are advisory.
+// Returns the handle, or 0 when the device cannot be opened. A mode the
+// device refuses or cannot parse still gives a handle, with the port in the
+// state it had.
+int32_t SerialLine_Open(const char* settings, int32_t handshake, int32_t inputQueue, int32_t outputQueue);
+
+// Closes the port. 1 on success, 0 on failure or an unknown handle.
+int32_t SerialLine_Close(int32_t handle);
+
+// Writes count bytes, waiting at most 100 ms per byte plus 10 ms.
+// 1 when all were written, else 0.
+int32_t SerialLine_Write(int32_t handle, const void* buffer, int32_t count);
+
+// Reads up to count bytes into buffer. Returns at the latest after
+// 10 * count + 100 ms, or once 100 ms pass between two received bytes.
+// Nonzero when the read itself succeeded (however many bytes came), 0 on
+// failure. Callers ask SerialLine_InputCount first to know what is waiting.
+int32_t SerialLine_Read(int32_t handle, void* buffer, int32_t count);
+
+// Bytes received and waiting; 0 when the query fails.
+int32_t SerialLine_InputCount(int32_t handle);
+
+// Line changes. 1 on success, 0 on failure (also when the device has no
+// modem lines, as a pseudo-terminal).
+int32_t SerialLine_SetDTR(int32_t handle, int32_t on);
+int32_t SerialLine_SetRTS(int32_t handle, int32_t on);
+int32_t SerialLine_SetBreak(int32_t handle, int32_t on);  // TXD held in the break state
+
+// Input lines: 1 when on, 0 when off or when the query fails.
+int32_t SerialLine_GetCTS(int32_t handle);
+int32_t SerialLine_GetDSR(int32_t handle);
+int32_t SerialLine_GetRI(int32_t handle);
+int32_t SerialLine_GetDCD(int32_t handle);
+
+// Replaces the XON and XOFF characters (low 8 bits of each). 1 on success.
+int32_t SerialLine_SetXonXoffChars(int32_t handle, int32_t xonChar, int32_t xoffChar);

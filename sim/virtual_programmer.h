@@ -1,0 +1,116 @@
+// The virtual programmer: a serial port with the programmer adapter and a
+// PIC16F84A behind it, modelled on the wires.
+//
+// The serial line service opens it for port names beginning with VIRTUAL:
+//   VIRTUAL            adapter with a PIC16F84A in the socket
+//   VIRTUAL-EMPTY      adapter, empty socket
+//   VIRTUAL-NOADAPTER  a port with nothing attached
+//
+// Adapter wiring: RTS is the target's clock (RB6), DTR drives its data line
+// (RB7), CTS reads the data line, TXD in the break state powers the target
+// and raises MCLR to the programming voltage, and DSR is looped back from RTS.
+// Raw levels: 1 = line set (DTR, RTS), break set (TXD), input on (CTS, DSR).
+//
+// The chip's memory lives in virtual-pic.hex in the working directory, read
+// when the port opens and saved atomically when it closes. Every line change
+// is recorded with its time; the record of the session is written beside it
+// as virtual-pic.vcd when the port closes.
+//
+// This code models wires and a chip; it knows nothing of the host's protocol code.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+struct VirtualPort;
+
+// True for names the virtual programmer answers to (prefix VIRTUAL).
+bool IsVirtualPortName(std::string_view portName);
+
+// Opens the named fixture. nullptr for an unknown VIRTUAL... name, or when the
+// virtual port is already open in this process or in another one working in
+// the same directory.
+VirtualPort* OpenVirtualPort(std::string_view portName);
+
+// Drops every line, saves the chip and the line record, frees the port.
+void CloseVirtualPort(VirtualPort* port);
+
+// Host outputs.
+void SetRts(VirtualPort* port, bool on);
+void SetDtr(VirtualPort* port, bool on);
+void SetBreak(VirtualPort* port, bool on);
+
+// Host inputs, as the adapter presents them now.
+bool GetCts(VirtualPort* port);
+bool GetDsr(VirtualPort* port);
+bool GetDcd(VirtualPort* port);
+bool GetRi(VirtualPort* port);
+
+// ---------------------------------------------------------------------------
+// For tests and tools that look at what happened on the wires.
+
+enum class Line : uint8_t { Rts, Dtr, Break, Cts, Dsr };
+
+struct LineEvent {
+    int64_t timeNs;  // since the port was opened
+    Line line;
+    bool level;      // raw level after the change
+};
+
+// What the chip saw, decoded by the chip model itself as it ran.
+struct ChipEvent {
+    enum Kind : uint8_t {
+        PowerOn,       // entered programming mode (clock and data low at the rise)
+        PowerOff,
+        Command,       // value = 6-bit command code
+        DataIn,        // value = 14-bit word the host loaded after a load command
+        DataOut,       // value = 14-bit word the chip shifted out after a read command
+        CycleStart,    // value = address; erase/programming cycle began
+        CycleDone,     // value = address; cycle finished in time
+        CycleSpoiled,  // value = address; a command came before the cycle ended
+    };
+    int64_t timeNs;
+    Kind kind;
+    uint32_t value;
+};
+
+// Record of the port currently open, or of the last one closed in this
+// process (empty when none was opened).
+std::vector<LineEvent> LastLineRecord();
+std::vector<ChipEvent> LastChipRecord();
+
+// Writes a line record as a Value Change Dump; false if the file cannot be written.
+bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path);
+
+// Reads a VCD written by WriteVcd back into a record; empty on a foreign file.
+std::vector<LineEvent> ReadVcd(const std::string& path);
+
+// Runs a line record through a fresh chip model (erased memory) and returns
+// what the chip saw, so a test of a separate process can decode its wires.
+std::vector<ChipEvent> ReplayLineRecord(const std::vector<LineEvent>& record);
+
+// The chip's nonvolatile memory.
+struct ChipMemory {
+    static constexpr int kProgramWords = 1024;
+    static constexpr int kConfigWords = 8;  // 0x2000..0x2007
+    static constexpr int kDataBytes = 64;
+    uint16_t program[kProgramWords];
+    uint16_t config[kConfigWords];  // [0..3] identifiers, [6] device id, [7] configuration word
+    uint8_t data[kDataBytes];
+};
+
+ChipMemory ErasedChipMemory();
+
+// Intel HEX as PIC assemblers write it: byte address = word address x 2,
+// little-endian words, configuration area at 0x4000, data memory at 0x4200.
+std::string ChipMemoryToHex(const ChipMemory& memory);
+
+// Parses hex text into memory (starting from erased). On failure returns
+// false and sets error to a short description of what is wrong.
+bool ChipMemoryFromHex(std::string_view text, ChipMemory& memory, std::string& error);
+
+}  // namespace sim
