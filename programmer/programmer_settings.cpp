@@ -1,0 +1,30 @@
+#include "programmer_settings.h"
+
+#include "ini_text.h"
+
+ProgrammerSettings ParseProgrammerSettings(std::string_view text)
+{
+    const std::vector<IniEntry> entries = ParseIniText(text);
+    ProgrammerSettings settings;
+    const auto readInteger = [&](const char* key, int32_t& field) {
+        if (const IniEntry* entry = FindIniEntry(entries, -1, key))
+            field = IniLeadingInteger(entry->value);
+    };
+    readInteger("Vantrel_Delay", settings.delay);
+    readInteger("Vantrel_DataOut_Inv", settings.dataOutInv);
+    readInteger("Vantrel_DataIn_Inv", settings.dataInInv);
+    readInteger("Vantrel_Clock_Inv", settings.clockInv);
+    readInteger("Vantrel_Pitanie", settings.powerInv);
+    if (const IniEntry* entry = FindIniEntry(entries, -1, "ComPortName"))
+        settings.portName = std::string(IniTrimmedText(entry->value));
+    return settings;
+}
+
+std::optional<ProgrammerSettings> ReadProgrammerSettings(const std::string& path)
+{
+    // A settings file is a few lines; anything past 16 MB is not one.
+    const std::optional<std::string> text = ReadFileText(path);
+    if (!text)
+        return std::nullopt;
+    return ParseProgrammerSettings(*text);
+}

@@ -1,0 +1,54 @@
+// Inside the serial line service: one open port, whatever is behind it.
+// A backend implements this; serial_line.cpp keeps the handle table, the
+// argument checks and the name mapping once for all of them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Line settings parsed from the mode part of a settings string. Fields left
+// empty keep what the port has.
+struct LineSettings {
+    std::optional<int32_t> baud;
+    std::optional<char> parity;  // 'N', 'E', 'O', 'M', 'S'
+    std::optional<int> dataBits;
+    std::optional<int> stopBitsTimesTen;  // 10, 15, 20
+    std::optional<bool> xonXoff;          // xon=on|off
+    std::optional<bool> ctsFlow;          // octs=on|off
+    std::optional<bool> dtrOn;            // dtr=on|off
+    std::optional<bool> rtsOn;            // rts=on|off
+    bool rtsHandshake = false;            // rts=hs
+};
+
+enum class OutputLine { Dtr, Rts, Break };
+
+// Modem status bits as the service reports them.
+enum ModemBits : int32_t { ModemCts = 0x10, ModemDsr = 0x20, ModemRi = 0x40, ModemDcd = 0x80 };
+
+class SerialDevice {
+public:
+    virtual ~SerialDevice() = default;
+    // Applies settings and handshake mode; false when the device refuses them.
+    virtual bool Configure(const LineSettings& settings, int32_t handshake, int32_t inputQueue) = 0;
+    virtual bool Write(const uint8_t* data, int32_t count, int timeoutMs) = 0;
+    // Windows-style read: total and inter-byte time-outs in milliseconds.
+    virtual bool Read(uint8_t* data, int32_t count, int totalTimeoutMs, int intervalTimeoutMs) = 0;
+    virtual int32_t InputCount() = 0;
+    virtual bool SetLine(OutputLine line, bool on) = 0;
+    // ModemBits, or -1 when the device cannot tell.
+    virtual int32_t ModemStatus() = 0;
+    virtual bool SetXonXoffChars(uint8_t xon, uint8_t xoff) = 0;
+    // Releases the device; false when the system reports an error.
+    virtual bool Close() = 0;
+};
+
+// Parses the mode part ("9600,N,8,1" or "baud=9600 parity=n ..."); nullopt when
+// any part of it is not understood. An empty mode gives empty settings.
+std::optional<LineSettings> ParseLineMode(std::string_view mode);
+
+// Backends. nullptr when the device cannot be opened.
+std::unique_ptr<SerialDevice> OpenSystemDevice(const std::string& path);
+std::unique_ptr<SerialDevice> OpenVirtualDevice(std::string_view portName);

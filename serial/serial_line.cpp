@@ -1,0 +1,140 @@
+// The serial line service: handle table, argument checks and time-outs,
+// shared by every backend.
+#include "serial_line.h"
+
+#include "port_names.h"
+#include "serial_device.h"
+#include "virtual_programmer.h"
+
+#include <array>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+// Time-outs in milliseconds, the same for every port.
+constexpr int kReadIntervalTimeout = 100;
+constexpr int kReadTotalMultiplier = 10;
+constexpr int kReadTotalConstant = 100;
+constexpr int kWriteTotalMultiplier = 100;
+constexpr int kWriteTotalConstant = 10;
+
+// Handles are slot numbers + 1: 0 and -1 never name a port.
+std::mutex g_tableMutex;
+std::array<std::unique_ptr<SerialDevice>, 256> g_ports;
+
+SerialDevice* DeviceFor(int32_t handle)
+{
+    if (handle <= 0 || handle > static_cast<int32_t>(g_ports.size()))
+        return nullptr;
+    std::lock_guard lock(g_tableMutex);
+    return g_ports[static_cast<std::size_t>(handle - 1)].get();
+}
+
+int32_t AddToTable(std::unique_ptr<SerialDevice> device)
+{
+    std::lock_guard lock(g_tableMutex);
+    for (std::size_t i = 0; i < g_ports.size(); ++i) {
+        if (!g_ports[i]) {
+            g_ports[i] = std::move(device);
+            return static_cast<int32_t>(i + 1);
+        }
+    }
+    device->Close();
+    return 0;
+}
+
+std::unique_ptr<SerialDevice> OpenDeviceByName(std::string_view name)
+{
+    if (sim::IsVirtualPortName(name))
+        return OpenVirtualDevice(name);
+    const std::string path = DevicePathForPortName(name);
+    if (path.empty())
+        return nullptr;
+    return OpenSystemDevice(path);
+}
+
+int32_t ModemBit(int32_t handle, int32_t bit)
+{
+    SerialDevice* device = DeviceFor(handle);
+    if (!device)
+        return 0;
+    const int32_t status = device->ModemStatus();
+    return status >= 0 && (status & bit) ? 1 : 0;
+}
+
+int32_t SetOutputLine(int32_t handle, OutputLine line, int32_t on)
+{
+    SerialDevice* device = DeviceFor(handle);
+    return device && device->SetLine(line, on != 0) ? 1 : 0;
+}
+
+}  // namespace
+
+int32_t SerialLine_Open(const char* settings, int32_t handshake, int32_t inputQueue, int32_t outputQueue)
+{
+    (void)outputQueue;  // the kernel sizes its own queues
+    if (!settings)
+        return 0;
+    const std::string_view text(settings, ::strnlen(settings, 4096));
+    std::unique_ptr<SerialDevice> device = OpenDeviceByName(PortNameOf(text));
+    if (!device)
+        return 0;
+
+    // The port stays open even when its mode is refused, as callers expect.
+    const std::size_t colon = text.find(':');
+    const std::optional<LineSettings> line =
+        ParseLineMode(colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1));
+    if (line)
+        device->Configure(*line, handshake, inputQueue);
+    return AddToTable(std::move(device));
+}
+
+int32_t SerialLine_Close(int32_t handle)
+{
+    std::unique_ptr<SerialDevice> device;
+    if (handle > 0 && handle <= static_cast<int32_t>(g_ports.size())) {
+        std::lock_guard lock(g_tableMutex);
+        device = std::move(g_ports[static_cast<std::size_t>(handle - 1)]);
+    }
+    return device && device->Close() ? 1 : 0;
+}
+
+int32_t SerialLine_Write(int32_t handle, const void* buffer, int32_t count)
+{
+    SerialDevice* device = DeviceFor(handle);
+    if (!device || count < 0 || (count > 0 && !buffer))
+        return 0;
+    const int timeout = kWriteTotalMultiplier * count + kWriteTotalConstant;
+    return device->Write(static_cast<const uint8_t*>(buffer), count, timeout) ? 1 : 0;
+}
+
+int32_t SerialLine_Read(int32_t handle, void* buffer, int32_t count)
+{
+    SerialDevice* device = DeviceFor(handle);
+    if (!device || count < 0 || (count > 0 && !buffer))
+        return 0;
+    const int total = kReadTotalMultiplier * count + kReadTotalConstant;
+    return device->Read(static_cast<uint8_t*>(buffer), count, total, kReadIntervalTimeout) ? 1 : 0;
+}
+
+int32_t SerialLine_InputCount(int32_t handle)
+{
+    SerialDevice* device = DeviceFor(handle);
+    return device ? device->InputCount() : 0;
+}
+
+int32_t SerialLine_SetDTR(int32_t handle, int32_t on) { return SetOutputLine(handle, OutputLine::Dtr, on); }
+int32_t SerialLine_SetRTS(int32_t handle, int32_t on) { return SetOutputLine(handle, OutputLine::Rts, on); }
+int32_t SerialLine_SetBreak(int32_t handle, int32_t on) { return SetOutputLine(handle, OutputLine::Break, on); }
+
+int32_t SerialLine_GetCTS(int32_t handle) { return ModemBit(handle, ModemCts); }
+int32_t SerialLine_GetDSR(int32_t handle) { return ModemBit(handle, ModemDsr); }
+int32_t SerialLine_GetRI(int32_t handle) { return ModemBit(handle, ModemRi); }
+int32_t SerialLine_GetDCD(int32_t handle) { return ModemBit(handle, ModemDcd); }
+
+int32_t SerialLine_SetXonXoffChars(int32_t handle, int32_t xonChar, int32_t xoffChar)
+{
+    SerialDevice* device = DeviceFor(handle);
+    return device && device->SetXonXoffChars(static_cast<uint8_t>(xonChar), static_cast<uint8_t>(xoffChar)) ? 1 : 0;
+}

@@ -1,0 +1,18 @@
+#include "serial_posix_speed.h"
+
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
+
+bool SetArbitrarySpeed(int fd, int32_t baud)
+{
+    struct termios2 tio {};
+    if (baud <= 0 || ::ioctl(fd, TCGETS2, &tio) != 0)
+        return false;
+    tio.c_cflag &= ~CBAUD;
+    tio.c_cflag |= BOTHER;
+    tio.c_cflag &= ~(CBAUD << IBSHIFT);
+    tio.c_cflag |= BOTHER << IBSHIFT;
+    tio.c_ispeed = static_cast<speed_t>(baud);
+    tio.c_ospeed = static_cast<speed_t>(baud);
+    return ::ioctl(fd, TCSETS2, &tio) == 0;
+}

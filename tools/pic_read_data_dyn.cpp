@@ -1,0 +1,59 @@
+// pic-read-data-dyn: the data-memory reader driving the adapter only through
+// libVantrel_PIC.so, loaded at run time. Each export is looked up when it is
+// called; one the library lacks is skipped and counts as returning 0.
+#include "message_box.h"
+#include "programmer_settings.h"
+#include "read_data_job.h"
+#include "shared_library.h"
+
+#include <string>
+
+namespace {
+
+SharedLibrary* g_library = nullptr;
+
+template <typename... Args>
+int32_t CallExport(const char* name, Args... args)
+{
+    using Function = int32_t (*)(Args...);
+    void* address = FindExport(g_library, name);
+    return address ? reinterpret_cast<Function>(address)(args...) : 0;
+}
+
+int32_t StartStop(int32_t on) { return CallExport("Vantrel_StartStop", on); }
+int32_t OutByteCommand(int32_t command) { return CallExport("Vantrel_OutByteCommand", command); }
+int32_t InByteData() { return CallExport("Vantrel_InByteData"); }
+int32_t ClosePort() { return CallExport("CloseCom_Port"); }
+
+void ReadThroughLibrary()
+{
+    std::optional<ProgrammerSettings> settings = ReadProgrammerSettings();
+    if (!settings) {
+        ShowMessageBox("Ошибка", "Файл Preferences.ini не найден", MessageBoxError);
+        settings = ProgrammerSettings{};
+    }
+    CallExport("Vantrel_Init", settings->delay, settings->dataOutInv, settings->dataInInv, settings->clockInv,
+               settings->powerInv);
+    if (CallExport("OpenCom_Port", settings->portName.c_str()) == 0) {
+        ReportPortNotOpened(settings->portName);
+        return;
+    }
+    if (CallExport("Vantrel_Test") == 0)
+        ReportProgrammerNotFound();
+    const ToolResult result = ReadDataMemory({StartStop, OutByteCommand, InByteData, ClosePort});
+    ShowMessageBox(result.caption, result.text, MessageBoxInformation);
+}
+
+}  // namespace
+
+int main()
+{
+    g_library = LoadSharedLibrary(kVantrelLibraryFile);
+    if (!g_library) {
+        ShowMessageBox("", std::string("Файл ") + kVantrelLibraryFile + " не найден!", MessageBoxError);
+        return 0;
+    }
+    ReadThroughLibrary();
+    FreeSharedLibrary(g_library);
+    return 0;
+}

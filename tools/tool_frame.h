@@ -1,0 +1,27 @@
+// What every programmer tool does around its job: settings, port, presence
+// test, the message boxes, and the exit code.
+#pragma once
+
+#include <string>
+
+// What a job reports when it has finished: shown with the information icon.
+struct ToolResult {
+    std::string caption;
+    std::string text;
+};
+
+using ToolJob = ToolResult (*)();
+
+// Loads Preferences.ini, opens the port (a failure is reported and ends the
+// tool without touching the target), runs the presence test (a failure is
+// reported and the job runs all the same), runs the job and shows its result.
+// Returns the exit code, 0 on every path.
+int RunTool(ToolJob job);
+
+// The plain millisecond waits of the jobs.
+void WaitMilliseconds(int ms);
+
+// The start-up failures, shared with the tool that drives the adapter
+// through the shared library.
+void ReportPortNotOpened(const std::string& portName);
+void ReportProgrammerNotFound();
