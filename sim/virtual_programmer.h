@@ -89,6 +89,11 @@ bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path);
 // Reads a VCD written by WriteVcd back into a record; empty on a foreign file.
 std::vector<LineEvent> ReadVcd(const std::string& path);
 
+// For tests: from now on the port's line changes are stamped with timeNs
+// (since open) instead of the steady clock, so erase/programming cycles can
+// be timed exactly. A time before the last change counts as that time.
+void SetVirtualTime(VirtualPort* port, int64_t timeNs);
+
 // Runs a line record through a fresh chip model (erased memory) and returns
 // what the chip saw, so a test of a separate process can decode its wires.
 std::vector<ChipEvent> ReplayLineRecord(const std::vector<LineEvent>& record);

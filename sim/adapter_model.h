@@ -1,0 +1,38 @@
+// The programmer adapter between the port's modem lines and the chip:
+// RTS clocks the chip, DTR pulls the shared data line, TXD's break state is
+// the power/VPP switch, CTS reads the data line and DSR is RTS looped back.
+// Every line change is recorded with its time.
+#pragma once
+
+#include "pic_chip.h"
+#include "virtual_programmer.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace sim {
+
+enum class Fixture : uint8_t { Chip, EmptySocket, NoAdapter };
+
+struct AdapterModel {
+    Fixture fixture = Fixture::Chip;
+    bool rts = false;  // host outputs, raw levels
+    bool dtr = false;
+    bool brk = false;
+    bool cts = false;  // host inputs as last presented
+    bool dsr = false;
+    PicChip chip;
+    std::vector<LineEvent> lines;
+};
+
+// All lines low, chip unpowered with the given memory, empty record.
+void ResetAdapter(AdapterModel& model, Fixture fixture, const ChipMemory& memory);
+
+// Sets the host outputs without clocking anything (the chip is unpowered when
+// a port opens) and records all five lines as the record's starting levels.
+void StartLineRecord(AdapterModel& model, int64_t timeNs, bool rts, bool dtr, bool brk);
+
+// A host output changes at timeNs. Input lines are ignored.
+void DriveLine(AdapterModel& model, int64_t timeNs, Line line, bool level);
+
+}  // namespace sim

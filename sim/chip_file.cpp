@@ -1,0 +1,78 @@
+#include "chip_file.h"
+
+#include "atomic_file.h"
+#include "ini_text.h"
+
+#include <cstdio>
+#include <optional>
+
+namespace sim {
+
+namespace {
+
+// A hex file of this part is about 6 KB; anything far larger is not one.
+constexpr size_t kMaxHexBytes = 1u << 20;
+
+void Warn(const std::string& text)
+{
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+}  // namespace
+
+ChipFileResult OpenChipFile(ChipFile& file)
+{
+    file.hexPath = InWorkingDirectory("virtual-pic.hex");
+    file.vcdPath = InWorkingDirectory("virtual-pic.vcd");
+    file.badPath = file.hexPath + ".bad";
+    bool busy = false;
+    int error = 0;
+    file.lockFd = LockFileExclusively(file.hexPath, busy, error);
+    if (file.lockFd >= 0)
+        return ChipFileResult::Opened;
+    if (busy)
+        return ChipFileResult::Busy;
+    Warn("Виртуальный программатор: не удаётся открыть " + file.hexPath + " (" + SystemErrorText(error) +
+         "); микросхема стёрта, её память и запись линий не будут сохранены.");
+    return ChipFileResult::Unwritable;
+}
+
+ChipMemory LoadChipMemory(ChipFile& file)
+{
+    ChipMemory memory = ErasedChipMemory();
+    if (file.lockFd < 0)
+        return memory;
+    const std::optional<std::string> text = ReadFileText(file.hexPath, kMaxHexBytes + 1);
+    std::string error;
+    if (!text)
+        error = "файл не читается";
+    else if (text->size() > kMaxHexBytes)
+        error = "файл слишком велик для PIC16F84A";
+    else if (text->empty() || ChipMemoryFromHex(*text, memory, error))
+        return memory;
+    file.keepBadCopy = true;
+    Warn("Виртуальный программатор: " + file.hexPath + " повреждён или не от PIC16F84A (" + error +
+         "); микросхема начинает стёртой, при закрытии порта старый файл будет сохранён как " + file.badPath +
+         ".");
+    return ErasedChipMemory();
+}
+
+void SaveChipFile(ChipFile& file, const ChipMemory* memory, const std::vector<LineEvent>& record)
+{
+    if (file.lockFd < 0)
+        return;
+    if (!WriteVcd(record, file.vcdPath))
+        Warn("Виртуальный программатор: не удалось записать " + file.vcdPath + ".");
+    if (memory != nullptr) {
+        if (file.keepBadCopy && !KeepCopyOfFile(file.hexPath, file.badPath)) {
+            Warn("Виртуальный программатор: не удалось сохранить копию " + file.badPath +
+                 "; испорченный файл оставлен как есть.");
+        } else if (!WriteFileAtomically(file.hexPath, ChipMemoryToHex(*memory))) {
+            Warn("Виртуальный программатор: не удалось сохранить память микросхемы в " + file.hexPath + ".");
+        }
+    }
+    UnlockFile(file.lockFd);
+    file.lockFd = -1;
+}
+
+}  // namespace sim

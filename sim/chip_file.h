@@ -1,0 +1,43 @@
+// Where the virtual chip keeps its memory between runs: virtual-pic.hex in
+// the working directory, locked while a port is open, with the line record
+// written beside it as virtual-pic.vcd when the port closes.
+#pragma once
+
+#include "virtual_programmer.h"
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct ChipFile {
+    std::string hexPath;
+    std::string vcdPath;
+    std::string badPath;
+    int lockFd = -1;           // held while open; -1 when nothing will be saved
+    bool keepBadCopy = false;  // the file held something we could not read
+};
+
+enum class ChipFileResult { Opened, Busy, Unwritable };
+
+// Locks the files of the working directory. Busy when another open port
+// holds them; Unwritable when the directory does not let us keep them (the
+// caller runs with an erased chip and saves nothing, a warning is printed).
+ChipFileResult OpenChipFile(ChipFile& file);
+
+// Reads the chip from the locked file. An empty or missing file is an erased
+// chip; a file we cannot read is reported on standard error and gives an
+// erased chip, and the file is kept as .bad when the chip is saved.
+ChipMemory LoadChipMemory(ChipFile& file);
+
+// Writes the line record and, when memory is given, the chip; then unlocks.
+void SaveChipFile(ChipFile& file, const ChipMemory* memory, const std::vector<LineEvent>& record);
+
+// Platform part (chip_file_posix.cpp).
+int LockFileExclusively(const std::string& path, bool& busy, int& error);
+void UnlockFile(int fd);
+bool KeepCopyOfFile(const std::string& path, const std::string& copyPath);
+std::string InWorkingDirectory(const std::string& name);
+std::string SystemErrorText(int error);
+
+}  // namespace sim

@@ -1,0 +1,236 @@
+#include "pic_chip.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+constexpr int kCommandBits = 6;
+constexpr int kWordClocks = 16;  // start bit, 14 data bits, stop bit
+constexpr size_t kMaxEvents = size_t{1} << 20;
+
+void Record(PicChip& chip, int64_t timeNs, ChipEvent::Kind kind, uint32_t value)
+{
+    // A session that never closes must not eat the memory; the model goes on.
+    if (chip.events.size() < kMaxEvents)
+        chip.events.push_back({timeNs, kind, value});
+}
+
+uint8_t& DataByte(PicChip& chip, uint16_t pc)
+{
+    return chip.memory.data[pc % ChipMemory::kDataBytes];
+}
+
+// An interrupted cycle leaves the location erased (erase then program) or as
+// it was (program only, bulk erase).
+void ApplyCycle(PicChip& chip, bool completed)
+{
+    const PendingCycle& c = chip.cycle;
+    ChipMemory& memory = chip.memory;
+    const bool data = c.space == MemorySpace::Data;
+    switch (c.kind) {
+    case CycleKind::EraseProgram:
+        if (data)
+            DataByte(chip, c.pc) = completed ? static_cast<uint8_t>(c.word) : kErasedByte;
+        else
+            WriteProgramSpace(memory, c.pc, completed ? c.word : kErasedWord);
+        break;
+    case CycleKind::ProgramOnly:
+        if (completed && data)
+            DataByte(chip, c.pc) &= static_cast<uint8_t>(c.word);
+        else if (completed)
+            WriteProgramSpace(memory, c.pc, ReadProgramSpace(memory, c.pc) & c.word);
+        break;
+    case CycleKind::BulkProgram:
+        if (completed)
+            BulkEraseProgram(memory, c.pc >= kConfigBase);
+        break;
+    case CycleKind::BulkData:
+        if (completed)
+            std::fill(std::begin(memory.data), std::end(memory.data), kErasedByte);
+        break;
+    case CycleKind::None:
+        break;
+    }
+}
+
+void EndCycle(PicChip& chip, int64_t timeNs, bool completed)
+{
+    ApplyCycle(chip, completed);
+    Record(chip, timeNs, completed ? ChipEvent::CycleDone : ChipEvent::CycleSpoiled, chip.cycle.pc);
+    chip.cycle = PendingCycle{};
+}
+
+// A clock edge or the power going away while the cycle still runs.
+void DisturbCycle(PicChip& chip, int64_t timeNs)
+{
+    if (chip.cycle.kind != CycleKind::None)
+        EndCycle(chip, timeNs, false);
+}
+
+void StartCycle(PicChip& chip, int64_t timeNs, CycleKind kind, int64_t lengthNs)
+{
+    chip.cycle = PendingCycle{kind, chip.space, chip.pc, chip.latch, timeNs + lengthNs};
+    Record(chip, timeNs, ChipEvent::CycleStart, chip.pc);
+}
+
+// A bulk erase armed by the previous command is carried out by this one.
+void BeginProgramming(PicChip& chip, int64_t timeNs, CycleKind armedBulk)
+{
+    if (armedBulk != CycleKind::None)
+        StartCycle(chip, timeNs, armedBulk, kBulkEraseNs);
+    else
+        StartCycle(chip, timeNs, CycleKind::EraseProgram, kEraseProgramNs);
+}
+
+void BeginRead(PicChip& chip, MemorySpace space)
+{
+    chip.space = space;
+    chip.outWord = space == MemorySpace::Data ? DataByte(chip, chip.pc) : ReadProgramSpace(chip.memory, chip.pc);
+    chip.phase = ShiftPhase::ReadWord;
+}
+
+void BeginLoad(PicChip& chip, MemorySpace space)
+{
+    chip.space = space;
+    chip.phase = ShiftPhase::LoadWord;
+}
+
+// Unknown codes do nothing at all; known ones other than a begin-programming
+// disarm a bulk erase that was waiting for it.
+void ExecuteCommand(PicChip& chip, int64_t timeNs, uint32_t code)
+{
+    Record(chip, timeNs, ChipEvent::Command, code);
+    const CycleKind armed = chip.armedBulk;
+    chip.armedBulk = CycleKind::None;
+    switch (code) {
+    case 0: chip.pc = kConfigBase; BeginLoad(chip, MemorySpace::Program); break;
+    case 2: BeginLoad(chip, MemorySpace::Program); break;
+    case 3: BeginLoad(chip, MemorySpace::Data); break;
+    case 4: BeginRead(chip, MemorySpace::Program); break;
+    case 5: BeginRead(chip, MemorySpace::Data); break;
+    case 6: chip.pc = NextLocation(chip.pc); break;
+    case 8: BeginProgramming(chip, timeNs, armed); break;
+    case 24: StartCycle(chip, timeNs, CycleKind::ProgramOnly, kProgramOnlyNs); break;
+    case 9: chip.armedBulk = CycleKind::BulkProgram; chip.space = MemorySpace::Program; break;
+    case 11: chip.armedBulk = CycleKind::BulkData; chip.space = MemorySpace::Data; break;
+    default: chip.armedBulk = armed; break;
+    }
+}
+
+void StartPhase(PicChip& chip, ShiftPhase phase)
+{
+    chip.phase = phase;
+    chip.clocks = 0;
+    chip.shift = 0;
+}
+
+void FallingEdge(PicChip& chip, int64_t timeNs, bool data)
+{
+    const int bit = chip.clocks++;
+    switch (chip.phase) {
+    case ShiftPhase::Command:
+        chip.shift |= static_cast<uint32_t>(data) << bit;
+        if (chip.clocks == kCommandBits) {
+            const uint32_t code = chip.shift;
+            StartPhase(chip, ShiftPhase::Command);
+            ExecuteCommand(chip, timeNs, code);  // may switch to a data phase
+        }
+        break;
+    case ShiftPhase::LoadWord:
+        chip.shift |= static_cast<uint32_t>(data) << bit;
+        if (chip.clocks == kWordClocks) {
+            // Data memory takes the low 8 bits when it is programmed.
+            chip.latch = static_cast<uint16_t>((chip.shift >> 1) & kErasedWord);
+            Record(chip, timeNs, ChipEvent::DataIn, chip.latch);
+            StartPhase(chip, ShiftPhase::Command);
+        }
+        break;
+    case ShiftPhase::ReadWord:
+        if (chip.clocks == kWordClocks) {
+            chip.driving = false;
+            Record(chip, timeNs, ChipEvent::DataOut, chip.outWord);
+            StartPhase(chip, ShiftPhase::Command);
+        }
+        break;
+    }
+}
+
+// During a read the chip takes the data line from the second rising edge on
+// and lets it go at the sixteenth; the host samples after each falling edge.
+void RisingEdge(PicChip& chip)
+{
+    if (chip.phase != ShiftPhase::ReadWord)
+        return;
+    const int clock = chip.clocks + 1;
+    if (clock >= 2 && clock < kWordClocks) {
+        chip.driving = true;
+        chip.outBit = (chip.outWord >> (clock - 2)) & 1;
+    } else if (clock == kWordClocks) {
+        chip.driving = false;
+    }
+}
+
+void LeaveProgramming(PicChip& chip)
+{
+    chip.programming = false;
+    chip.driving = false;
+    chip.armedBulk = CycleKind::None;
+    StartPhase(chip, ShiftPhase::Command);
+}
+
+}  // namespace
+
+void ResetChip(PicChip& chip, const ChipMemory& memory)
+{
+    chip = PicChip{};
+    chip.memory = memory;
+}
+
+void SettleChip(PicChip& chip, int64_t timeNs)
+{
+    if (chip.cycle.kind != CycleKind::None && timeNs >= chip.cycle.endNs)
+        EndCycle(chip, chip.cycle.endNs, true);
+}
+
+void ChipPowerChanged(PicChip& chip, int64_t timeNs, bool on, bool clock, bool data)
+{
+    SettleChip(chip, timeNs);
+    chip.clock = clock;
+    if (on == chip.powered)
+        return;
+    chip.powered = on;
+    if (!on) {
+        DisturbCycle(chip, timeNs);
+        if (chip.programming)
+            Record(chip, timeNs, ChipEvent::PowerOff, 0);
+        LeaveProgramming(chip);
+        return;
+    }
+    // With clock or data high at the rise the chip just runs and ignores the clock.
+    if (clock || data)
+        return;
+    LeaveProgramming(chip);
+    chip.programming = true;
+    chip.pc = 0;
+    chip.latch = kErasedWord;
+    chip.space = MemorySpace::Program;
+    Record(chip, timeNs, ChipEvent::PowerOn, 0);
+}
+
+void ChipClockChanged(PicChip& chip, int64_t timeNs, bool clock, bool data)
+{
+    SettleChip(chip, timeNs);
+    const bool edge = clock != chip.clock;
+    chip.clock = clock;
+    if (!edge || !chip.programming)
+        return;
+    DisturbCycle(chip, timeNs);
+    if (clock)
+        RisingEdge(chip);
+    else
+        FallingEdge(chip, timeNs, data);
+}
+
+}  // namespace sim

@@ -1,0 +1,73 @@
+#include "pic_chip.h"
+
+#include <algorithm>
+
+namespace sim {
+
+namespace {
+
+constexpr uint16_t kProgramMask = ChipMemory::kProgramWords - 1;  // 10 address bits decode
+constexpr uint16_t kConfigMask = ChipMemory::kConfigWords - 1;   // 0x2000..0x2007 repeat
+constexpr int kConfigWordIndex = 7;
+constexpr int kIdWords = 4;
+
+bool InConfigArea(uint16_t pc)
+{
+    return pc >= kConfigBase;
+}
+
+}  // namespace
+
+ChipMemory ErasedChipMemory()
+{
+    ChipMemory memory{};
+    std::fill(std::begin(memory.program), std::end(memory.program), kErasedWord);
+    std::fill(std::begin(memory.config), std::end(memory.config), kErasedWord);
+    std::fill(std::begin(memory.data), std::end(memory.data), kErasedByte);
+    memory.config[6] = kDeviceId;
+    return memory;
+}
+
+uint16_t ReadProgramSpace(const ChipMemory& memory, uint16_t pc)
+{
+    if (!InConfigArea(pc))
+        return memory.program[pc & kProgramMask];
+    const int index = pc & kConfigMask;
+    if (index == 6)
+        return kDeviceId;
+    if (index == 4 || index == 5)
+        return kErasedWord;
+    return memory.config[index];
+}
+
+void WriteProgramSpace(ChipMemory& memory, uint16_t pc, uint16_t word)
+{
+    word &= kErasedWord;
+    if (!InConfigArea(pc)) {
+        memory.program[pc & kProgramMask] = word;
+        return;
+    }
+    // Only the identifiers and the configuration word are writable.
+    const int index = pc & kConfigMask;
+    if (index < kIdWords || index == kConfigWordIndex)
+        memory.config[index] = word;
+}
+
+uint16_t NextLocation(uint16_t pc)
+{
+    // The counter stays in the area it is in: program memory wraps at 0x1FFF,
+    // the configuration area at 0x3FFF back to 0x2000.
+    const uint16_t base = InConfigArea(pc) ? kConfigBase : 0;
+    return static_cast<uint16_t>(base | ((pc + 1) & 0x1FFF));
+}
+
+void BulkEraseProgram(ChipMemory& memory, bool withConfig)
+{
+    std::fill(std::begin(memory.program), std::end(memory.program), kErasedWord);
+    if (!withConfig)
+        return;
+    std::fill(memory.config, memory.config + kIdWords, kErasedWord);
+    memory.config[kConfigWordIndex] = kErasedWord;
+}
+
+}  // namespace sim

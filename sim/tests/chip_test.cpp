@@ -1,0 +1,325 @@
+// The PIC16F84A model driven through the port, bit by bit, as a programmer does.
+#include "wire_host.h"
+
+namespace {
+
+using sim::ChipEvent;
+using simtest::ValuesOfKind;
+using simtest::WireHost;
+
+class ChipTest : public simtest::TempDirTest {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        port_ = sim::OpenVirtualPort("VIRTUAL");
+        ASSERT_NE(port_, nullptr);
+    }
+
+    void TearDown() override
+    {
+        sim::CloseVirtualPort(port_);
+        TempDirTest::TearDown();
+    }
+
+    sim::VirtualPort* port_ = nullptr;
+};
+
+TEST_F(ChipTest, EntersProgrammingModeOnlyWithClockAndDataLow)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    host.Write(2, 0x1234);
+    host.Increment(3);
+    host.PowerOff();
+
+    // The location counter starts at 0 again on entry.
+    host.PowerOn();
+    EXPECT_EQ(host.Read(4), 0x1234);
+    host.PowerOff();
+
+    const size_t eventsBefore = sim::LastChipRecord().size();
+    // Data high at the rise: the chip just runs and ignores the clock, so the
+    // host reads back its own released data line.
+    host.Rts(false);
+    host.Dtr(true);
+    host.Power(true);
+    EXPECT_EQ(host.Read(4), 0x3FFF);
+    host.PowerOff();
+    // Clock high at the rise.
+    host.Dtr(false);
+    host.Rts(true);
+    host.Power(true);
+    host.Command(4);
+    host.Dtr(false);
+    EXPECT_FALSE(sim::GetCts(port_));
+    host.PowerOff();
+    EXPECT_EQ(sim::LastChipRecord().size(), eventsBefore);
+}
+
+TEST_F(ChipTest, UnknownCommandsAreIgnored)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    host.Write(2, 0x0ABC);
+    host.Command(1);
+    host.Command(63);
+    host.Command(7);
+    // Had any of them taken data or moved the counter, this read would be off.
+    EXPECT_EQ(host.Read(4), 0x0ABC);
+    EXPECT_EQ(ValuesOfKind(sim::LastChipRecord(), ChipEvent::Command),
+              (std::vector<uint32_t>{2, 8, 1, 63, 7, 4}));
+}
+
+TEST_F(ChipTest, ProgramMemoryRoundTrip)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    const int words[] = {0x2805, 0x0000, 0x3FFE, 0x1555};
+    for (int word : words) {
+        host.Write(2, word);
+        host.Increment();
+    }
+    host.PowerOff();
+    host.PowerOn();
+    for (int word : words) {
+        EXPECT_EQ(host.Read(4), word);
+        host.Increment();
+    }
+    host.PowerOff();
+
+    const auto events = sim::LastChipRecord();
+    EXPECT_EQ(ValuesOfKind(events, ChipEvent::DataIn), (std::vector<uint32_t>{0x2805, 0x0000, 0x3FFE, 0x1555}));
+    EXPECT_EQ(ValuesOfKind(events, ChipEvent::DataOut), (std::vector<uint32_t>{0x2805, 0x0000, 0x3FFE, 0x1555}));
+    EXPECT_EQ(ValuesOfKind(events, ChipEvent::CycleStart), (std::vector<uint32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(ValuesOfKind(events, ChipEvent::CycleDone), (std::vector<uint32_t>{0, 1, 2, 3}));
+    EXPECT_TRUE(ValuesOfKind(events, ChipEvent::CycleSpoiled).empty());
+    EXPECT_EQ(ValuesOfKind(events, ChipEvent::PowerOn).size(), 2u);
+    EXPECT_EQ(ValuesOfKind(events, ChipEvent::PowerOff).size(), 2u);
+}
+
+TEST_F(ChipTest, ConfigurationAreaRoundTrip)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    host.Write(2, 0x0123);  // program word 0 must stay apart from 0x2000
+    host.Write(0, 0x0001);  // counter to 0x2000, identifier 0
+    for (int id = 2; id <= 4; ++id) {
+        host.Increment();
+        host.Write(2, id);
+    }
+    host.Increment(3);      // 0x2006
+    host.Write(2, 0x0000);  // the device id is read-only
+    host.Increment();
+    host.Write(2, 0x3FF1);
+    host.PowerOff();
+
+    host.PowerOn();
+    EXPECT_EQ(host.Read(4), 0x0123);
+    host.Command(0);
+    host.Word(0x3FFF);
+    const int expected[] = {0x0001, 0x0002, 0x0003, 0x0004, 0x3FFF, 0x3FFF, 0x0560, 0x3FF1};
+    for (int word : expected) {
+        EXPECT_EQ(host.Read(4), word);
+        host.Increment();
+    }
+    // 0x2008 answers as 0x2000: only the low address bits decode.
+    EXPECT_EQ(host.Read(4), 0x0001);
+}
+
+TEST_F(ChipTest, DataMemoryRoundTripKeepsLowByteAndWrapsAt64)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    host.Write(3, 0x3FA5);  // only the low 8 bits are data
+    host.Increment(63);
+    host.Write(3, 0x005A);
+    EXPECT_EQ(host.Read(5), 0x005A);
+    host.Increment();
+    EXPECT_EQ(host.Read(5), 0x00A5);
+    host.Increment();
+    EXPECT_EQ(host.Read(5), 0x00FF);
+    // Program memory at 0 was not touched by the data writes.
+    host.PowerOff();
+    host.PowerOn();
+    EXPECT_EQ(host.Read(4), 0x3FFF);
+}
+
+TEST_F(ChipTest, LocationCounterWrapsWithinItsArea)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    host.Write(2, 0x0111);
+    host.Increment(1024);
+    EXPECT_EQ(host.Read(4), 0x0111);  // 0x400 aliases 0: ten address bits
+    host.Increment(0x2000 - 1024);    // 0x1FFF + 1 comes back to 0
+    host.Write(2, 0x0222);
+    host.Write(0, 0x0333);
+    host.Increment(0x2000);  // 0x3FFF + 1 comes back to 0x2000
+    host.Write(2, 0x0444);
+    EXPECT_EQ(ValuesOfKind(sim::LastChipRecord(), ChipEvent::CycleStart),
+              (std::vector<uint32_t>{0x0000, 0x0000, 0x2000, 0x2000}));
+    EXPECT_EQ(host.Read(4), 0x0444);
+}
+
+// Program memory 0 = 0x0AAA, identifier 0 = 0x0005, configuration word 0x3FF1, data 0 = 0x42.
+void FillChip(WireHost& host)
+{
+    host.PowerOn();
+    host.Write(2, 0x0AAA);
+    host.Write(3, 0x0042);
+    host.Write(0, 0x0005);
+    host.Increment(7);
+    host.Write(2, 0x3FF1);
+    host.PowerOff();
+}
+
+struct ChipContents {
+    int program0, id0, config, data0;
+};
+
+ChipContents ReadChip(WireHost& host)
+{
+    ChipContents c{};
+    host.PowerOn();
+    c.program0 = host.Read(4);
+    c.data0 = host.Read(5);
+    host.Command(0);
+    host.Word(0x3FFF);
+    c.id0 = host.Read(4);
+    host.Increment(7);
+    c.config = host.Read(4);
+    host.PowerOff();
+    return c;
+}
+
+// All ones loaded first, as the part wants; waitNs after the begin-programming command.
+void BulkErase(WireHost& host, int loadCommand, int eraseCommand, int64_t waitNs = 20'000'000)
+{
+    host.PowerOn();
+    host.Command(loadCommand);
+    host.Word(0x3FFF);
+    host.Command(eraseCommand);
+    host.Command(8);
+    host.Wait(waitNs);
+    host.PowerOff();
+}
+
+TEST_F(ChipTest, BulkErases)
+{
+    WireHost host(port_);
+    FillChip(host);
+    BulkErase(host, 2, 9);
+    ChipContents c = ReadChip(host);
+    EXPECT_EQ(c.program0, 0x3FFF);
+    EXPECT_EQ(c.id0, 0x0005);  // the counter was in program memory
+    EXPECT_EQ(c.config, 0x3FF1);
+    EXPECT_EQ(c.data0, 0x0042);
+
+    FillChip(host);
+    BulkErase(host, 0, 9);
+    c = ReadChip(host);
+    EXPECT_EQ(c.program0, 0x3FFF);
+    EXPECT_EQ(c.id0, 0x3FFF);
+    EXPECT_EQ(c.config, 0x3FFF);
+    EXPECT_EQ(c.data0, 0x0042);
+
+    FillChip(host);
+    BulkErase(host, 3, 11);
+    c = ReadChip(host);
+    EXPECT_EQ(c.data0, 0x00FF);
+    EXPECT_EQ(c.program0, 0x0AAA);
+    EXPECT_EQ(c.config, 0x3FF1);
+
+    BulkErase(host, 2, 9, 9'000'000);  // power taken before the 10 ms are over
+    EXPECT_EQ(ReadChip(host).program0, 0x0AAA);
+}
+
+TEST_F(ChipTest, BulkEraseIsOnlyArmedUntilTheNextCommand)
+{
+    WireHost host(port_);
+    FillChip(host);
+    host.PowerOn();
+    host.Command(9);
+    host.Command(2);  // disarms; the 8 below programs one word
+    host.Word(0x0777);
+    host.Command(8);
+    host.Wait(20'000'000);
+    host.PowerOff();
+    EXPECT_EQ(ReadChip(host).program0, 0x0777);
+}
+
+TEST_F(ChipTest, ProgrammingOnlyCycleAndsTheLatchIntoTheOldContent)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    host.Write(2, 0x0F0F);
+    host.Write(2, 0x3355, 24);
+    EXPECT_EQ(host.Read(4), 0x0305);
+    host.Write(3, 0x00F0);
+    host.Write(3, 0x003C, 24);
+    EXPECT_EQ(host.Read(5), 0x0030);
+}
+
+TEST_F(ChipTest, CycleCutShortByTheNextCommandOrPowerOffIsSpoiled)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    host.Write(2, 0x1234);
+    host.Increment();
+    host.Write(2, 0x00FF);
+
+    host.Command(2);
+    host.Word(0x000F);
+    host.Command(24);
+    host.Wait(3'000'000);  // under the 4 ms it takes
+    EXPECT_EQ(host.Read(4), 0x00FF);  // never programmed
+
+    host.Command(2);
+    host.Word(0x0000);
+    host.Command(8);
+    host.Wait(7'000'000);  // under 8 ms
+    EXPECT_EQ(host.Read(4), 0x3FFF);  // erased, never programmed
+    host.PowerOff();
+
+    host.PowerOn();
+    host.Command(2);
+    host.Word(0x0000);
+    host.Command(8);
+    host.PowerOff();
+    host.PowerOn();
+    EXPECT_EQ(host.Read(4), 0x3FFF);
+    host.PowerOff();
+
+    const auto events = sim::LastChipRecord();
+    EXPECT_EQ(ValuesOfKind(events, ChipEvent::CycleDone), (std::vector<uint32_t>{0, 1}));
+    EXPECT_EQ(ValuesOfKind(events, ChipEvent::CycleSpoiled), (std::vector<uint32_t>{1, 1, 0}));
+}
+
+TEST_F(ChipTest, ChipDrivesTheDataLineFromClock2ToTheRiseOfClock16)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    host.Write(2, 0x2001);  // bits 0 and 13 set
+    host.Command(4);
+    host.Dtr(false);  // the host keeps pulling low: only the chip can read high
+    std::vector<bool> whileHigh;
+    std::vector<bool> afterFall;
+    for (int clock = 1; clock <= 16; ++clock) {
+        host.Rts(true);
+        whileHigh.push_back(sim::GetCts(port_));
+        host.Rts(false);
+        afterFall.push_back(sim::GetCts(port_));
+    }
+    std::vector<bool> expected(16, false);
+    expected[1] = true;   // clock 2: bit 0
+    expected[14] = true;  // clock 15: bit 13, let go at the next rise
+    EXPECT_EQ(whileHigh, expected);
+    EXPECT_EQ(afterFall, expected);
+    host.Dtr(true);
+    EXPECT_TRUE(sim::GetCts(port_));
+    host.Dtr(false);
+    EXPECT_FALSE(sim::GetCts(port_));
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+// The line record as a Value Change Dump for a waveform viewer.
+#include "virtual_programmer.h"
+#include "atomic_file.h"
+#include "ini_text.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+namespace {
+
+struct VcdSignal {
+    Line line;
+    char id;
+    const char* name;
+};
+
+constexpr std::array<VcdSignal, 5> kSignals{{
+    {Line::Rts, 'r', "rts"},
+    {Line::Dtr, 'd', "dtr"},
+    {Line::Break, 'b', "brk"},
+    {Line::Cts, 'c', "cts"},
+    {Line::Dsr, 's', "dsr"},
+}};
+
+const VcdSignal* SignalOf(Line line)
+{
+    for (const VcdSignal& s : kSignals)
+        if (s.line == line)
+            return &s;
+    return nullptr;
+}
+
+std::string VcdHeader()
+{
+    std::string out = "$version bench virtual programmer $end\n$timescale 1 ns $end\n";
+    out += "$scope module adapter $end\n";
+    for (const VcdSignal& s : kSignals)
+        out += std::string("$var wire 1 ") + s.id + ' ' + s.name + " $end\n";
+    out += "$upscope $end\n$enddefinitions $end\n";
+    return out;
+}
+
+std::vector<std::string_view> Tokens(std::string_view text)
+{
+    std::vector<std::string_view> tokens;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+            ++i;
+        const size_t start = i;
+        while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])))
+            ++i;
+        if (i > start)
+            tokens.push_back(text.substr(start, i - start));
+    }
+    return tokens;
+}
+
+// Reads the declarations up to $enddefinitions: the five signals, 1 ns.
+// Returns the index of the first token after them, or nullopt.
+std::optional<size_t> ReadDeclarations(const std::vector<std::string_view>& tokens, std::array<char, 5>& ids)
+{
+    std::string timescale;
+    int found = 0;
+    size_t i = 0;
+    while (i < tokens.size() && tokens[i] != "$enddefinitions") {
+        const std::string_view keyword = tokens[i++];
+        std::vector<std::string_view> body;
+        while (i < tokens.size() && tokens[i] != "$end")
+            body.push_back(tokens[i++]);
+        if (i++ >= tokens.size() || keyword.empty() || keyword[0] != '$')
+            return std::nullopt;
+        if (keyword == "$timescale") {
+            for (std::string_view part : body)
+                timescale += part;
+        } else if (keyword == "$var") {
+            if (body.size() != 4 || body[1] != "1" || body[2].size() != 1)
+                return std::nullopt;
+            for (size_t k = 0; k < kSignals.size(); ++k) {
+                if (body[3] == kSignals[k].name && ids[k] == 0) {
+                    ids[k] = body[2][0];
+                    ++found;
+                }
+            }
+        }
+    }
+    if (i + 1 >= tokens.size() || tokens[i + 1] != "$end" || timescale != "1ns" || found != static_cast<int>(kSignals.size()))
+        return std::nullopt;
+    return i + 2;  // past "$enddefinitions $end"
+}
+
+bool ReadChange(std::string_view token, int64_t timeNs, const std::array<char, 5>& ids, std::vector<LineEvent>& record)
+{
+    if (token.size() != 2 || (token[0] != '0' && token[0] != '1'))
+        return false;
+    for (size_t k = 0; k < kSignals.size(); ++k) {
+        if (ids[k] == token[1]) {
+            record.push_back({timeNs, kSignals[k].line, token[0] == '1'});
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path)
+{
+    std::string out = VcdHeader();
+    int64_t shown = -1;
+    for (const LineEvent& event : record) {
+        const VcdSignal* signal = SignalOf(event.line);
+        if (signal == nullptr)
+            continue;
+        // A viewer needs time to go forward; an out-of-order event joins the last step.
+        const int64_t time = std::max<int64_t>(event.timeNs, std::max<int64_t>(shown, 0));
+        if (time != shown)
+            out += '#' + std::to_string(time) + '\n';
+        shown = time;
+        out += event.level ? '1' : '0';
+        out += signal->id;
+        out += '\n';
+    }
+    return WriteFileAtomically(path, out);
+}
+
+std::vector<LineEvent> ReadVcd(const std::string& path)
+{
+    const std::optional<std::string> text = ReadFileText(path);
+    if (!text)
+        return {};
+    const std::vector<std::string_view> tokens = Tokens(*text);
+    std::array<char, 5> ids{};
+    const std::optional<size_t> body = ReadDeclarations(tokens, ids);
+    if (!body)
+        return {};
+    std::vector<LineEvent> record;
+    int64_t time = -1;
+    for (size_t i = *body; i < tokens.size(); ++i) {
+        const std::string_view token = tokens[i];
+        if (token == "$dumpvars" || token == "$end")
+            continue;
+        if (token[0] == '#') {
+            int64_t next = -1;
+            const auto [end, ec] = std::from_chars(token.data() + 1, token.data() + token.size(), next);
+            if (ec != std::errc{} || end != token.data() + token.size() || next < time)
+                return {};
+            time = next;
+        } else if (time < 0 || !ReadChange(token, time, ids, record)) {
+            return {};
+        }
+    }
+    return record;
+}
+
+}  // namespace sim
