@@ -1,0 +1,97 @@
+// Ambrel's CPU use and memory while it idles beside a thermometer that sends
+// a report every 100 ms. The thermometer is faked with umockdev in this
+// process; Ambrel runs as a child under umockdev's preload, so its figures
+// include the preload's own overhead (an upper bound for real hardware).
+//
+// Usage: ambrel_idle_bench PATH-TO-Ambrel [SECONDS]
+#include "fake_hid_bus.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+double CpuSeconds(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    long long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14)
+            utime = std::stoll(field);
+        if (i == 15)
+            stime = std::stoll(field);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+std::string StatusLine(pid_t pid, const std::string& key)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(key + ":", 0) == 0)
+            return line.substr(key.size() + 1);
+    return " ?";
+}
+
+pid_t StartAmbrel(const char* path)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("LD_PRELOAD", "libumockdev-preload.so.0", 1);
+        if (!std::getenv("QT_QPA_PLATFORM"))
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execl(path, path, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s PATH-TO-Ambrel [SECONDS]\n", argv[0]);
+        return 2;
+    }
+    int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
+    FakeHidBus bus;  // sets UMOCKDEV_DIR, which the child inherits
+    int thermometer = bus.PlugThermometer();
+    pid_t ambrel = StartAmbrel(argv[1]);
+    if (ambrel < 0)
+        return 1;
+    using namespace std::chrono;
+    auto tick = [&] { bus.Send(thermometer, {0x70, 0x01}); };
+    // Let it start up before measuring.
+    for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(milliseconds(100)))
+        tick();
+    double cpuBefore = CpuSeconds(ambrel);
+    auto wallBefore = steady_clock::now();
+    for (auto next = wallBefore; steady_clock::now() - wallBefore < std::chrono::seconds(seconds);) {
+        tick();
+        next += milliseconds(100);
+        std::this_thread::sleep_until(next);
+    }
+    double cpu = CpuSeconds(ambrel) - cpuBefore;
+    double wall = duration<double>(steady_clock::now() - wallBefore).count();
+    std::printf("idle CPU with reports every 100 ms: %.2f %% of one core over %.0f s (goal < 1 %%)\n",
+                100.0 * cpu / wall, wall);
+    std::printf("resident memory: now%s, peak%s (goal < 60 MB)\n", StatusLine(ambrel, "VmRSS").c_str(),
+                StatusLine(ambrel, "VmHWM").c_str());
+    kill(ambrel, SIGTERM);
+    waitpid(ambrel, nullptr, 0);
+    return 0;
+}
