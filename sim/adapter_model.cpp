@@ -23,11 +23,15 @@ bool DataLine(const AdapterModel& model)
 
 bool CtsLevel(const AdapterModel& model)
 {
+    if (model.fixture == Fixture::LoopbackPlug)
+        return model.rts;
     return model.fixture != Fixture::NoAdapter && DataLine(model);
 }
 
 bool DsrLevel(const AdapterModel& model)
 {
+    if (model.fixture == Fixture::LoopbackPlug)
+        return model.dtr;
     return model.fixture != Fixture::NoAdapter && model.rts;
 }
 

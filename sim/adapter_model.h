@@ -12,7 +12,9 @@
 
 namespace sim {
 
-enum class Fixture : uint8_t { Chip, EmptySocket, NoAdapter };
+// LoopbackPlug is not the programmer but a serial test plug (RTS to CTS,
+// DTR to DSR), whose DSR stays on whatever RTS does.
+enum class Fixture : uint8_t { Chip, EmptySocket, NoAdapter, LoopbackPlug };
 
 struct AdapterModel {
     Fixture fixture = Fixture::Chip;

@@ -49,6 +49,8 @@ std::optional<Fixture> FixtureNamed(std::string_view name)
         return Fixture::EmptySocket;
     if (name == "VIRTUAL-NOADAPTER")
         return Fixture::NoAdapter;
+    if (name == "VIRTUAL-LOOPBACK")
+        return Fixture::LoopbackPlug;
     return std::nullopt;
 }
 

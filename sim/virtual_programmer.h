@@ -5,6 +5,8 @@
 //   VIRTUAL            adapter with a PIC16F84A in the socket
 //   VIRTUAL-EMPTY      adapter, empty socket
 //   VIRTUAL-NOADAPTER  a port with nothing attached
+//   VIRTUAL-LOOPBACK   a serial loopback plug instead of the programmer:
+//                      RTS to CTS, DTR to DSR
 //
 // Adapter wiring: RTS is the target's clock (RB6), DTR drives its data line
 // (RB7), CTS reads the data line, TXD in the break state powers the target

@@ -213,6 +213,10 @@ TEST_F(LineProtocol, PresenceTestNeedsDsrToFollowRts)
     EXPECT_EQ(Vantrel_Test(), 1) << "the adapter answers without a chip";
     ASSERT_NE(OpenCom_Port("VIRTUAL-NOADAPTER"), 0);
     EXPECT_EQ(Vantrel_Test(), 0) << "DSR stuck off";
+    ASSERT_NE(OpenCom_Port("VIRTUAL-LOOPBACK"), 0);
+    EXPECT_EQ(Vantrel_Test(), 0) << "DSR stuck on: a loopback plug ties it to DTR, which stays up";
+    Vantrel_StartStop(0);
+    EXPECT_EQ(Vantrel_Test(), 0) << "DSR stuck off once DTR is down";
     CloseCom_Port();
     EXPECT_EQ(Vantrel_Test(), 0) << "no port";
 }
