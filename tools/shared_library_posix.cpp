@@ -26,15 +26,18 @@ constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE;
 
 SharedLibrary* LoadSharedLibrary(const char* fileName)
 {
-    // The program's own directory is looked at by hand rather than through
-    // $ORIGIN alone: a loader wrapped by a sanitizer or preload library
-    // resolves $ORIGIN against that library, not against the program.
-    const std::string beside = ProgramDirectory();
-    if (!beside.empty()) {
-        if (void* library = ::dlopen((beside + fileName).c_str(), kOpenFlags))
-            return static_cast<SharedLibrary*>(library);
+    // The program's own directories are looked at by hand rather than through
+    // $ORIGIN in the run path: a loader wrapped by a sanitizer or preload
+    // library resolves $ORIGIN against that library, not against the program.
+    const std::string programDir = ProgramDirectory();
+    if (!programDir.empty()) {
+        // Beside the program (the build tree), then the installed tree's library directory.
+        for (const std::string& dir : {programDir, programDir + VANTREL_LIBRARY_DIR_FROM_PROGRAM "/"}) {
+            if (void* library = ::dlopen((dir + fileName).c_str(), kOpenFlags))
+                return static_cast<SharedLibrary*>(library);
+        }
     }
-    // Then the run path ($ORIGIN/../lib of an installed tree) and the system's search.
+    // Then the system's search.
     return static_cast<SharedLibrary*>(::dlopen(fileName, kOpenFlags));
 }
 
