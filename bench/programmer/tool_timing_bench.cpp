@@ -44,6 +44,7 @@ double WriteIdsJob()
 
 double RunMilliseconds(const std::filesystem::path& tool, const std::filesystem::path& dir)
 {
+    std::fflush(stdout);  // the child must not inherit unwritten output
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = ::fork();
     if (child == 0) {

@@ -1,0 +1,222 @@
+// speech-dispatcher through libspeechd. Every libspeechd call runs on one
+// worker thread: a daemon without working audio makes spd_say block, and one
+// that does not answer makes even spd_open2 block, so the window only ever
+// leaves requests in a mailbox here.
+#include <libspeechd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "speech_engines.h"
+#include "speech_probe.h"
+
+namespace {
+
+enum class Link { Connecting, Ready, Failed, Abandoned };
+
+struct Mailbox {
+  bool selectPending = false;
+  int32_t module = 0;
+  bool volumePending = false;
+  int32_t volume = 0;
+  bool sayPending = false;
+  std::string ssml;
+  uint64_t utterance = 0;
+};
+
+struct ModernState {
+  std::mutex mutex;
+  std::condition_variable changed;
+  Link link = Link::Connecting;
+  EngineEventSink sink = nullptr;
+  std::vector<std::string> modules;
+  Mailbox mailbox;
+  std::map<size_t, uint64_t> utteranceOfMessage;
+  uint64_t sending = 0;  // utterance being handed over, before its id is known
+  std::vector<std::string> trace;
+};
+
+// Never freed: a worker stuck in a daemon call may outlive everything else.
+ModernState& State() {
+  static ModernState* state = new ModernState;
+  return *state;
+}
+
+uint64_t UtteranceOf(size_t message) {
+  const auto found = State().utteranceOfMessage.find(message);
+  return found != State().utteranceOfMessage.end() ? found->second : State().sending;
+}
+
+void OnNotification(size_t message, size_t, SPDNotificationType type) {
+  static const std::map<SPDNotificationType, const char*> names = {
+      {SPD_EVENT_BEGIN, "begin"}, {SPD_EVENT_END, "end"}, {SPD_EVENT_CANCEL, "cancel"}};
+  const auto name = names.find(type);
+  if (name == names.end()) return;
+  uint64_t utterance = 0;
+  {
+    std::lock_guard lock(State().mutex);
+    utterance = UtteranceOf(message);
+    State().trace.push_back(std::string(name->second) + " " + std::to_string(utterance));
+  }
+  // A cancelled message has ended as far as the listener is concerned.
+  const EngineEvent event = type == SPD_EVENT_BEGIN ? EngineEvent::Start : EngineEvent::End;
+  if (State().sink && utterance != 0) State().sink(utterance, event, 0);
+}
+
+void OnIndexMark(size_t message, size_t, SPDNotificationType, char* mark) {
+  if (!mark || !State().sink) return;
+  char* end = nullptr;
+  const long position = std::strtol(mark, &end, 10);
+  if (end == mark || position < 0 || position > INT32_MAX) return;
+  uint64_t utterance = 0;
+  {
+    std::lock_guard lock(State().mutex);
+    utterance = UtteranceOf(message);
+  }
+  if (utterance != 0) State().sink(utterance, EngineEvent::Word, static_cast<int32_t>(position));
+}
+
+std::vector<std::string> ListModules(SPDConnection* connection) {
+  std::vector<std::string> modules;
+  char** list = spd_list_modules(connection);
+  for (int i = 0; list && list[i]; ++i) modules.emplace_back(list[i]);
+  if (list) free_spd_modules(list);
+  return modules;
+}
+
+SPDConnection* Connect() {
+  char* error = nullptr;
+  SPDConnection* connection =
+      spd_open2("Ambrel", "main", nullptr, SPD_MODE_THREADED, nullptr, 1, &error);
+  std::free(error);
+  if (!connection) return nullptr;
+  connection->callback_begin = OnNotification;
+  connection->callback_end = OnNotification;
+  connection->callback_cancel = OnNotification;
+  connection->callback_im = OnIndexMark;
+  spd_set_notification_on(connection, SPD_BEGIN);
+  spd_set_notification_on(connection, SPD_END);
+  spd_set_notification_on(connection, SPD_CANCEL);
+  spd_set_notification_on(connection, SPD_INDEX_MARKS);
+  spd_set_data_mode(connection, SPD_DATA_SSML);
+  spd_set_language(connection, "ru");
+  return connection;
+}
+
+void Say(SPDConnection* connection, const Mailbox& wish) {
+  {
+    std::lock_guard lock(State().mutex);
+    State().sending = wish.utterance;
+  }
+  spd_cancel(connection);
+  const int message = spd_say(connection, SPD_TEXT, wish.ssml.c_str());
+  std::lock_guard lock(State().mutex);
+  if (message > 0) State().utteranceOfMessage[static_cast<size_t>(message)] = wish.utterance;
+  State().sending = 0;
+}
+
+void Apply(SPDConnection* connection, const Mailbox& wish, const std::vector<std::string>& modules) {
+  if (wish.selectPending && wish.module >= 0 && wish.module < static_cast<int32_t>(modules.size())) {
+    spd_set_output_module(connection, modules[wish.module].c_str());
+    // Each module picks its own default voice for the language.
+    spd_set_language(connection, "ru");
+  }
+  if (wish.volumePending) spd_set_volume(connection, wish.volume);
+  if (wish.sayPending) Say(connection, wish);
+}
+
+[[noreturn]] void Serve(SPDConnection* connection, std::vector<std::string> modules) {
+  for (;;) {
+    Mailbox wish;
+    {
+      std::unique_lock lock(State().mutex);
+      State().changed.wait(lock, [] {
+        const Mailbox& m = State().mailbox;
+        return m.selectPending || m.volumePending || m.sayPending;
+      });
+      wish = std::move(State().mailbox);
+      State().mailbox = Mailbox{};
+    }
+    Apply(connection, wish, modules);
+  }
+}
+
+void Work() {
+  SPDConnection* connection = Connect();
+  std::vector<std::string> modules = connection ? ListModules(connection) : std::vector<std::string>{};
+  bool ready = false;
+  {
+    std::lock_guard lock(State().mutex);
+    if (State().link == Link::Connecting) {
+      State().link = connection ? Link::Ready : Link::Failed;
+      State().modules = modules;
+    }
+    ready = State().link == Link::Ready;
+    State().changed.notify_all();
+  }
+  if (ready) Serve(connection, std::move(modules));
+  // Too late: let the daemon go (it leaves 5 s after its last client).
+  if (connection) spd_close(connection);
+}
+
+void Post(const std::function<void(Mailbox&)>& change) {
+  std::lock_guard lock(State().mutex);
+  if (State().link != Link::Ready) return;
+  change(State().mailbox);
+  State().changed.notify_all();
+}
+
+}  // namespace
+
+int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs) {
+  State().sink = sink;
+  try {
+    std::thread(Work).detach();
+  } catch (const std::system_error&) {
+    return 0;  // no thread, no service: espeak-ng still speaks
+  }
+  std::unique_lock lock(State().mutex);
+  State().changed.wait_for(lock, std::chrono::milliseconds(waitMs),
+                           [] { return State().link != Link::Connecting; });
+  if (State().link == Link::Connecting) State().link = Link::Abandoned;
+  return State().link == Link::Ready ? 1 : 0;
+}
+
+std::vector<std::string> ModernVoiceNames() {
+  std::lock_guard lock(State().mutex);
+  return State().modules;
+}
+
+void ModernVoiceSelect(int32_t index) {
+  Post([index](Mailbox& m) {
+    m.selectPending = true;
+    m.module = index;
+  });
+}
+
+void ModernVoiceSetVolume(int32_t volume) {
+  Post([volume](Mailbox& m) {
+    m.volumePending = true;
+    m.volume = volume;
+  });
+}
+
+void ModernVoiceSay(const std::string& ssml, uint64_t utterance) {
+  Post([&ssml, utterance](Mailbox& m) {
+    m.sayPending = true;
+    m.ssml = ssml;
+    m.utterance = utterance;
+  });
+}
+
+std::vector<std::string> SpeechProbeServiceTrace() {
+  std::lock_guard lock(State().mutex);
+  return State().trace;
+}

@@ -1,0 +1,160 @@
+#include "speech_output.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "speech_engines.h"
+#include "speech_events.h"
+#include "speech_probe.h"
+#include "speech_text.h"
+#include "voice_table.h"
+
+namespace {
+
+constexpr const char* kUnavailable = "Unavailable";
+
+struct SpeechState {
+  bool initialised = false;
+  int32_t engines = 0;
+  std::vector<VoiceEntry> table;
+  std::vector<std::string> modernNames;
+  std::vector<LegacyVoice> legacyVoices;
+  int32_t current = 0;
+  int32_t legacyVolume = kLegacyVolumeHighest;
+  int32_t serviceWaitMs = 2000;  // covers autospawning the daemon (about 1 s)
+  std::atomic<SpeechEventCallback> onStart{nullptr};
+  std::atomic<SpeechEventCallback> onEnd{nullptr};
+  std::atomic<SpeechWordCallback> onWord{nullptr};
+  // Guards what engine threads read: the utterance whose words are reported.
+  std::mutex utteranceMutex;
+  uint64_t lastUtterance = 0;
+  std::vector<int32_t> sourceIndex;
+  std::string lastEngineText;
+};
+
+// Never freed: engine threads may report while the process ends.
+SpeechState& State() {
+  static SpeechState* state = new SpeechState;
+  return *state;
+}
+
+bool InTable(int32_t index) {
+  return index >= 0 && index < static_cast<int32_t>(State().table.size());
+}
+
+// Engine thread: turns the engine's position into one in the caller's text.
+int32_t SourcePosition(uint64_t utterance, int32_t enginePosition) {
+  std::lock_guard lock(State().utteranceMutex);
+  if (utterance != State().lastUtterance) return -1;
+  const auto& map = State().sourceIndex;
+  if (enginePosition < 0 || enginePosition >= static_cast<int32_t>(map.size())) return -1;
+  return map[enginePosition];
+}
+
+void OnEngineEvent(uint64_t utterance, EngineEvent event, int32_t position) {
+  if (event == EngineEvent::Start) {
+    RunOnMainThread([] {
+      if (auto callback = State().onStart.load()) callback();
+    });
+  } else if (event == EngineEvent::End) {
+    RunOnMainThread([] {
+      if (auto callback = State().onEnd.load()) callback();
+    });
+  } else {
+    const int32_t source = SourcePosition(utterance, position);
+    if (source < 0) return;  // a word of speech already cut off
+    RunOnMainThread([source] {
+      if (auto callback = State().onWord.load()) callback(source);
+    });
+  }
+}
+
+uint64_t NextUtterance(SpeakableText&& speakable) {
+  std::lock_guard lock(State().utteranceMutex);
+  State().sourceIndex = std::move(speakable.sourceIndex);
+  State().lastEngineText = speakable.text;
+  return ++State().lastUtterance;
+}
+
+std::vector<VoiceEntry> BuildTable(int32_t engines) {
+  State().modernNames = (engines & 1) ? ModernVoiceNames() : std::vector<std::string>{};
+  State().legacyVoices = (engines & 2) ? LegacyEngineVoices() : std::vector<LegacyVoice>{};
+  return BuildVoiceTable(static_cast<int32_t>(State().modernNames.size()),
+                         static_cast<int32_t>(State().legacyVoices.size()));
+}
+
+}  // namespace
+
+int32_t SpeechInit(SpeechEventCallback onStart, SpeechEventCallback onEnd,
+                   SpeechWordCallback onWord) {
+  State().onStart = onStart;
+  State().onEnd = onEnd;
+  State().onWord = onWord;
+  if (State().initialised) return State().engines;
+  State().initialised = true;
+  // espeak-ng starts in process within milliseconds; the service gets the
+  // rest of the wait in parallel.
+  const int32_t legacy = LegacyEngineStart(OnEngineEvent);
+  const int32_t modern = ModernVoiceStart(OnEngineEvent, State().serviceWaitMs);
+  State().engines = modern * 1 + legacy * 2;
+  State().table = BuildTable(State().engines);
+  return State().engines;
+}
+
+int32_t SpeechLastVoiceIndex() { return static_cast<int32_t>(State().table.size()) - 1; }
+
+std::string SpeechVoiceName(int32_t index) {
+  if (!InTable(index)) return kUnavailable;
+  const VoiceEntry entry = State().table[index];
+  if (entry.kind == kModernKind) return State().modernNames[entry.engineIndex];
+  const LegacyVoice& voice = State().legacyVoices[entry.engineIndex - 1];
+  return ShorterName(voice.name, voice.language);
+}
+
+int32_t SpeechSelectVoice(int32_t index) {
+  if (!InTable(index)) return 0;
+  const VoiceEntry entry = State().table[index];
+  // espeak-ng takes its voice with each text, as other callers share it.
+  if (entry.kind == kModernKind) ModernVoiceSelect(entry.engineIndex);
+  State().current = index;
+  return 1;
+}
+
+int32_t SpeechSetVolume(int32_t percent) {
+  if (State().table.empty() || percent < 0 || percent > 100) return 0;
+  if (State().table[State().current].kind == kModernKind) {
+    ModernVoiceSetVolume(ScaleVolume(percent, kModernVolumeLowest, kModernVolumeHighest));
+  } else {
+    State().legacyVolume = ScaleVolume(percent, kLegacyVolumeLowest, kLegacyVolumeHighest);
+  }
+  return 1;
+}
+
+int32_t SpeechSay(const char* text) {
+  if (State().table.empty() || !text) return 0;
+  const VoiceEntry entry = State().table[State().current];
+  SpeakableText speakable = MakeRussianSpeakable(text);
+  const std::string engineText = speakable.text;
+  const uint64_t utterance = NextUtterance(std::move(speakable));
+  if (entry.kind == kModernKind) {
+    ModernVoiceSay(BuildSsmlWithWordMarks(engineText), utterance);
+    return 1;
+  }
+  const LegacyVoice& voice = State().legacyVoices[entry.engineIndex - 1];
+  return LegacyEngineSpeak(voice, State().legacyVolume, engineText, utterance);
+}
+
+int32_t SpeechSayWithLanguage(const char* text, const char* language, int32_t percent) {
+  if (!text || !language || !*language || percent < 0 || percent > 100) return 0;
+  if (!LegacyEngineStart(nullptr)) return 0;
+  const int32_t volume = ScaleVolume(percent, kLegacyVolumeLowest, kLegacyVolumeHighest);
+  // Utterance 0: the agent's speech raises none of the window's callbacks.
+  return LegacyEngineSpeak(LegacyVoice{"", language}, volume, MakePlainSpeakable(text).text, 0);
+}
+
+void SpeechProbeSetServiceWait(int32_t ms) { State().serviceWaitMs = ms; }
+
+std::string SpeechProbeLastEngineText() {
+  std::lock_guard lock(State().utteranceMutex);
+  return State().lastEngineText;
+}

@@ -1,0 +1,167 @@
+// speech-dispatcher for real, in a private home with audio to ALSA's null device,
+// next to espeak-ng rendering into memory.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "speech_output.h"
+#include "speech_probe.h"
+#include "speech_test_env.h"
+#include "speech_wait.h"
+
+namespace {
+
+void DiscardSamples(const int16_t*, int32_t) {}
+
+bool TraceHas(const std::string& line) {
+  const auto trace = SpeechProbeServiceTrace();
+  return std::find(trace.begin(), trace.end(), line) != trace.end();
+}
+
+std::string TraceText() {
+  std::string text;
+  for (const auto& line : SpeechProbeServiceTrace()) text += line + "; ";
+  return text;
+}
+
+class WithService : public testing::Test {
+ protected:
+  void SetUp() override { SpeechProbeUseRetrieval(DiscardSamples); }
+  // Autospawning the daemon takes about a second; a loaded machine may need more.
+  int32_t StartPatiently() {
+    SpeechProbeSetServiceWait(kPatienceMs);
+    return SpeechInit(RecordStart, RecordEnd, RecordWord);
+  }
+};
+
+TEST_F(WithService, MergedTableListsServiceVoicesFirst) {
+  EXPECT_EQ(StartPatiently(), 3);
+  ASSERT_GE(SpeechLastVoiceIndex(), 1);
+  // One voice per output module: the private configuration has only espeak-ng.
+  EXPECT_EQ(SpeechVoiceName(0), "espeak-ng");
+  EXPECT_EQ(SpeechVoiceName(1), "ru");
+  for (int32_t i = 2; i <= SpeechLastVoiceIndex(); ++i)
+    EXPECT_EQ(SpeechVoiceName(i).rfind("ru", 0), 0u) << i;
+  EXPECT_EQ(SpeechVoiceName(SpeechLastVoiceIndex() + 1), "Unavailable");
+}
+
+TEST_F(WithService, SpeaksRussianDegreesWithWordEventsOnTheMainThread) {
+  ASSERT_EQ(StartPatiently(), 3);
+  ASSERT_EQ(SpeechSelectVoice(0), 1);
+  ASSERT_EQ(SpeechSetVolume(80), 1);
+  ASSERT_EQ(SpeechSay("Текущая температура -5 °C"), 1);
+  ASSERT_TRUE(WaitUntil([] { return Log().ends == 1; })) << TraceText();
+  EXPECT_EQ(SpeechProbeLastEngineText(), "Текущая температура минус 5 градусов Цельсия");
+  EXPECT_TRUE(TraceHas("begin 1")) << TraceText();
+  EXPECT_TRUE(TraceHas("end 1")) << TraceText();
+  EXPECT_EQ(Log().starts, 1);
+  EXPECT_FALSE(Log().offMainThread);
+  // Marks for "Текущая", "температура", "минус", "5", "градусов", "Цельсия".
+  EXPECT_EQ(Log().words, (std::vector<int32_t>{0, 8, 20, 21, 23, 23}));
+}
+
+TEST_F(WithService, SecondSayCutsOffTheFirst) {
+  ASSERT_EQ(StartPatiently(), 3);
+  ASSERT_EQ(SpeechSelectVoice(0), 1);
+  std::string longText;
+  for (int i = 0; i < 60; ++i) longText += "Текущая температура двадцать три градуса Цельсия. ";
+  ASSERT_EQ(SpeechSay(longText), 1);
+  ASSERT_TRUE(WaitUntil([] { return Log().starts == 1; })) << TraceText();
+  ASSERT_EQ(SpeechSay("Текущая температура 1 °C"), 1);
+  ASSERT_TRUE(WaitUntil([] { return TraceHas("end 2"); })) << TraceText();
+  EXPECT_TRUE(TraceHas("cancel 1")) << TraceText();
+  EXPECT_FALSE(TraceHas("end 1")) << TraceText();
+  EXPECT_TRUE(TraceHas("begin 2")) << TraceText();
+  EXPECT_EQ(SpeechProbeLastEngineText(), "Текущая температура 1 градус Цельсия");
+}
+
+// Peak level of the 16-bit samples the daemon wrote from byte `from` on.
+int32_t PeakFrom(const std::string& path, std::streamoff from) {
+  std::ifstream file(path, std::ios::binary);
+  file.seekg(from);
+  int32_t peak = 0;
+  int16_t sample = 0;
+  while (file.read(reinterpret_cast<char*>(&sample), sizeof sample))
+    peak = std::max(peak, std::abs(int32_t{sample}));
+  return peak;
+}
+
+std::streamoff SizeOf(const std::string& path) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  return error ? 0 : static_cast<std::streamoff>(size);
+}
+
+TEST_F(WithService, VolumeChangesWhatTheServicePlays) {
+  const std::string audio = UseAlsaFileDevice();
+  ASSERT_EQ(StartPatiently(), 3);
+  ASSERT_EQ(SpeechSelectVoice(0), 1);
+  std::vector<int32_t> peaks;
+  for (int32_t percent : {80, 20, 0}) {
+    ASSERT_EQ(SpeechSetVolume(percent), 1);
+    const std::streamoff start = SizeOf(audio);
+    const int endsBefore = Log().ends;
+    ASSERT_EQ(SpeechSay("Текущая температура 23 °C"), 1);
+    ASSERT_TRUE(WaitUntil([&] { return Log().ends > endsBefore; })) << TraceText();
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(audio) > start; }));
+    peaks.push_back(PeakFrom(audio, start));
+  }
+  EXPECT_GT(peaks[1], 0);
+  EXPECT_GT(peaks[0], 2 * peaks[1]);
+  EXPECT_EQ(peaks[2], 0);  // 0 % is the service's -100: silence
+}
+
+// A socket that takes connections and never answers: spd_open2 waits forever.
+int ListenSilently() {
+  const std::string dir = TestHome() + "/run/speech-dispatcher";
+  std::filesystem::create_directories(dir);
+  const std::string path = dir + "/speechd.sock";
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  path.copy(address.sun_path, sizeof address.sun_path - 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return -1;
+  return listen(fd, 4) == 0 ? fd : -1;
+}
+
+TEST_F(WithService, SilentDaemonDoesNotHoldUpStartOrSpeech) {
+  const int silent = ListenSilently();
+  ASSERT_GE(silent, 0);
+  // The default wait; the test ends only if SpeechInit gives up on its own.
+  EXPECT_EQ(SpeechInit(RecordStart, RecordEnd, RecordWord), 2);
+  ASSERT_GE(SpeechLastVoiceIndex(), 0);
+  EXPECT_EQ(SpeechVoiceName(0), "ru");
+  EXPECT_EQ(SpeechSelectVoice(0), 1);
+  EXPECT_EQ(SpeechSay("Текущая температура 5 °C"), 1);
+  // The socket stays open to the end, as a hung daemon's would: libspeechd
+  // races with itself when a server hangs up in the middle of its greeting.
+}
+
+TEST_F(WithService, DaemonWithoutAudioNeverBlocksTheCaller) {
+  // No sound server for "pulse": messages begin but never end, and the next
+  // spd_say of a client blocks inside libspeechd.
+  WriteSpeechdConfig(
+      "AudioOutputMethod \"pulse\"\n"
+      "AddModule \"espeak-ng\" \"sd_espeak-ng\" \"espeak-ng.conf\"\n"
+      "DefaultModule espeak-ng\n"
+      "Timeout 5\n");
+  ASSERT_EQ(StartPatiently(), 3);
+  ASSERT_EQ(SpeechSelectVoice(0), 1);
+  for (int press = 0; press < 5; ++press) {
+    EXPECT_EQ(SpeechSetVolume(80), 1);
+    EXPECT_EQ(SpeechSay("Текущая температура 5 °C"), 1);
+  }
+  // Switching to espeak-ng in process still speaks while the service hangs.
+  ASSERT_EQ(SpeechSelectVoice(1), 1);
+  ASSERT_EQ(SpeechSay("Текущая температура 5 °C"), 1);
+  EXPECT_TRUE(WaitUntil([] { return Log().ends >= 1; }));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return RunTestsIsolated(argc, argv, ServiceSetup::NullAudio); }
