@@ -99,9 +99,9 @@ bool HasLanguage(const std::string& language) {
 bool SetVoice(const LegacyVoice& voice) {
   if (!voice.name.empty()) return espeak_SetVoiceByName(voice.name.c_str()) == EE_OK;
   if (!HasLanguage(voice.language)) return false;
-  espeak_VOICE spec{};
-  spec.languages = voice.language.c_str();
-  return espeak_SetVoiceByProperties(&spec) == EE_OK;
+  espeak_VOICE wanted{};
+  wanted.languages = voice.language.c_str();
+  return espeak_SetVoiceByProperties(&wanted) == EE_OK;
 }
 
 // Marks the cut-off utterance as ended and reports it, as a purged stream ends.
