@@ -5,7 +5,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test sanitize clean
+.PHONY: all deps configure build demo test sanitize tsan fuzz clean
 
 all: build
 
@@ -30,5 +30,16 @@ sanitize: deps
 	@cmake --build $(BUILD)-asan -j $(JOBS)
 	@cd $(BUILD)-asan && ctest --output-on-failure -j $(JOBS) --timeout 900 -LE no-sanitize
 
+# The thermometer's threads under ThreadSanitizer.
+tsan: deps
+	@cmake -S . -B $(BUILD)-tsan -G Ninja -DBENCH_WERROR=ON -DBENCH_TSAN=ON -DCMAKE_BUILD_TYPE=Debug \
+	  -DBENCH_PARTS="common;thermometer" >/dev/null
+	@cmake --build $(BUILD)-tsan -j $(JOBS)
+	@cd $(BUILD)-tsan && ctest --output-on-failure -j $(JOBS) --timeout 900 -L threads
+
+# The member-text and result-format parsers under libFuzzer, for a bounded time.
+fuzz: deps
+	@scripts/fuzz-automation
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan
