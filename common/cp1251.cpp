@@ -1,0 +1,111 @@
+#include "cp1251.h"
+
+#include <cstdint>
+
+namespace {
+
+// 0x80..0xBF; 0xC0..0xFF are А..я in alphabetical order (U+0410..U+044F).
+constexpr char16_t kUpperHalf[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
+    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
+    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
+    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
+    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
+    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+};
+
+char32_t CharOf(unsigned char byte)
+{
+    if (byte < 0x80)
+        return byte;
+    if (byte >= 0xC0)
+        return 0x0410 + (byte - 0xC0);
+    return kUpperHalf[byte - 0x80];
+}
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+int ContinuationCount(unsigned char lead)
+{
+    if ((lead & 0xE0) == 0xC0)
+        return 1;
+    if ((lead & 0xF0) == 0xE0)
+        return 2;
+    if ((lead & 0xF8) == 0xF0)
+        return 3;
+    return -1;
+}
+
+// Decodes one sequence at i and advances past it; a malformed one yields
+// U+FFFD and skips a single byte, so the rest of the text survives.
+char32_t NextChar(std::string_view s, std::size_t& i)
+{
+    const auto lead = static_cast<unsigned char>(s[i]);
+    if (lead < 0x80) {
+        ++i;
+        return lead;
+    }
+    const int more = ContinuationCount(lead);
+    if (more < 0 || i + more >= s.size()) {
+        ++i;
+        return 0xFFFD;
+    }
+    char32_t c = lead & (0x3F >> more);
+    for (int k = 1; k <= more; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            ++i;
+            return 0xFFFD;
+        }
+        c = (c << 6) | (b & 0x3F);
+    }
+    i += more + 1;
+    return c;
+}
+
+char ByteOf(char32_t c)
+{
+    if (c < 0x80)
+        return static_cast<char>(c);
+    if (c >= 0x0410 && c <= 0x044F)
+        return static_cast<char>(0xC0 + (c - 0x0410));
+    for (int k = 0; k < 64; ++k) {
+        if (kUpperHalf[k] == c && c != 0xFFFD)
+            return static_cast<char>(0x80 + k);
+    }
+    return '?';
+}
+
+}  // namespace
+
+std::string Cp1251ToUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char byte : text)
+        AppendUtf8(out, CharOf(static_cast<unsigned char>(byte)));
+    return out;
+}
+
+std::string Utf8ToCp1251(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();)
+        out += ByteOf(NextChar(text, i));
+    return out;
+}

@@ -1,0 +1,24 @@
+// The serial line operations the terminal uses, as a table, so that tests and
+// benchmarks can put a pseudo-terminal or a recorder behind the same window.
+#pragma once
+
+#include <cstdint>
+
+struct SerialPortApi {
+    int32_t (*open)(const char* settings, int32_t handshake, int32_t inputQueue, int32_t outputQueue);
+    int32_t (*close)(int32_t handle);
+    int32_t (*write)(int32_t handle, const void* buffer, int32_t count);
+    int32_t (*read)(int32_t handle, void* buffer, int32_t count);
+    int32_t (*inputCount)(int32_t handle);
+    int32_t (*setDtr)(int32_t handle, int32_t on);
+    int32_t (*setRts)(int32_t handle, int32_t on);
+    int32_t (*setBreak)(int32_t handle, int32_t on);
+    int32_t (*getCts)(int32_t handle);
+    int32_t (*getDsr)(int32_t handle);
+    int32_t (*getDcd)(int32_t handle);
+    int32_t (*getRi)(int32_t handle);
+    int32_t (*setXonXoffChars)(int32_t handle, int32_t xonChar, int32_t xoffChar);
+};
+
+// The machine's serial ports through the serial line service.
+SerialPortApi SystemSerialPortApi();

@@ -1,0 +1,56 @@
+// The terminal's one serial port: opening it with the current settings,
+// the per-tick poll, single-byte sends and the two output lines. Knows no
+// widgets; the window shows what it reports.
+#pragma once
+
+#include "port_api.h"
+#include "port_settings.h"
+
+#include <cstdint>
+#include <string_view>
+
+enum ReceivedKind : int32_t {
+    ReceivedNothing = 0,
+    ReceivedByte = 1,  // a byte to show
+    ReceivedXon = 2,   // the configured Xon byte: break cleared
+    ReceivedXoff = 3,  // the configured Xoff byte: break set
+};
+
+struct MonitorSample {
+    int32_t received = ReceivedNothing;
+    int32_t byte = 0;
+    int32_t cts = 0;
+    int32_t dsr = 0;
+    int32_t dcd = 0;
+    int32_t ri = 0;
+};
+
+class PortConnection {
+public:
+    explicit PortConnection(const SerialPortApi& api) : api_(api) {}
+    ~PortConnection() { Close(); }
+    PortConnection(const PortConnection&) = delete;
+    PortConnection& operator=(const PortConnection&) = delete;
+
+    // Closes the port if open and opens it with the settings. Returns the
+    // new handle, 0 when the port did not open.
+    int32_t Reopen(const PortSettings& settings);
+    void Close();
+    bool IsOpen() const { return handle_ > 0; }
+    int32_t Handle() const { return handle_; }
+
+    int32_t SetDtr(bool on) { return api_.setDtr(handle_, on ? 1 : 0); }
+    int32_t SetRts(bool on) { return api_.setRts(handle_, on ? 1 : 0); }
+
+    // Takes at most one waiting byte, acts on Xon/Xoff when that flow
+    // control is chosen, then reads the four input lines. Port must be open.
+    MonitorSample Poll(const PortSettings& settings);
+
+    // Sends the decimal value of text, limited to 255. 1 when the port is
+    // open (the write's own result is not looked at), 0 when it is not.
+    int32_t SendDecimal(std::string_view text);
+
+private:
+    SerialPortApi api_;
+    int32_t handle_ = 0;
+};
