@@ -34,11 +34,10 @@ void DelayMicroseconds(int32_t n)
         return;
     using Clock = std::chrono::steady_clock;
     const auto target = std::chrono::microseconds(n);
-    // The cost of reading the clock itself is taken off each measurement.
-    const Clock::time_point first = Clock::now();
-    const Clock::duration overhead = Clock::now() - first;
+    // Counted from the first clock reading, so the time spent reading the
+    // clock falls inside the wait rather than on top of it.
     const Clock::time_point start = Clock::now();
-    while (Clock::now() - start - overhead < target) {
+    while (Clock::now() - start < target) {
     }
 }
 
