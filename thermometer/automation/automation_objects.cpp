@@ -1,0 +1,103 @@
+// Creating objects and finding running ones.
+#include "automation_internal.h"
+#include "com_registry.h"
+
+namespace {
+
+HRESULT ClassFromText(const char16_t* id, CLSID* clsid)
+{
+    return id[0] == u'{' ? CLSIDFromString(id, clsid) : CLSIDFromProgID(id, clsid);
+}
+
+HRESULT AskFor(IUnknown* object, const IID& iid, void** out)
+{
+    const HRESULT hr = object->QueryInterface(iid, out);
+    object->Release();
+    return hr;
+}
+
+HRESULT LoadFromFile(const char16_t* fileName, const CLSID& clsid, std::uint32_t context, const IID& iid,
+                     void** out)
+{
+    void* persist = nullptr;
+    HRESULT hr = CoCreateInstance(clsid, nullptr, context, IID_IPersistFile, &persist);
+    if (FAILED(hr))
+        return hr;
+    auto* file = static_cast<IPersistFile*>(persist);
+    hr = file->Load(fileName, 0);
+    if (FAILED(hr)) {
+        file->Release();
+        return hr;
+    }
+    return AskFor(file, iid, out);
+}
+
+}  // namespace
+
+HRESULT CreateObjectEx(const char16_t* id, const IID& iid, std::uint32_t context, const void* serverInfo,
+                       void** object)
+{
+    OperationScope scope(u"CreateObjectEx");
+    if (!id || !object)
+        return scope.Exit(E_INVALIDARG, id);
+    *object = nullptr;
+    CLSID clsid;
+    HRESULT hr = ClassFromText(id, &clsid);
+    void* factory = nullptr;
+    if (SUCCEEDED(hr))
+        hr = CoGetClassObject(clsid, context, static_cast<const COSERVERINFO*>(serverInfo), IID_IClassFactory,
+                              &factory);
+    if (SUCCEEDED(hr)) {
+        auto* classFactory = static_cast<IClassFactory*>(factory);
+        hr = classFactory->CreateInstance(nullptr, iid, object);
+        classFactory->Release();
+    }
+    return scope.Exit(hr, id);
+}
+
+HRESULT CreateObject(const char16_t* id, const char16_t* machine, IDispatch** object)
+{
+    OperationScope scope(u"CreateObject");
+    if (!id || !object)
+        return scope.Exit(E_INVALIDARG, id);
+    const COSERVERINFO server{machine};
+    const HRESULT hr = CreateObjectEx(id, IID_IDispatch, machine ? CLSCTX_REMOTE_SERVER : CLSCTX_SERVER,
+                                      machine ? &server : nullptr, reinterpret_cast<void**>(object));
+    return scope.Exit(hr, id);
+}
+
+HRESULT GetObjectEx(const char16_t* fileName, const char16_t* id, const IID& iid, std::uint32_t context,
+                    void* reserved, void** object)
+{
+    OperationScope scope(u"GetObjectEx");
+    const bool haveFile = fileName && *fileName;
+    const bool haveId = id && *id;
+    const char16_t* member = haveFile ? fileName : id;
+    if (!object || reserved || (!haveFile && !haveId))
+        return scope.Exit(E_INVALIDARG, member);
+    *object = nullptr;
+    if (haveFile && !haveId)
+        return scope.Exit(CoGetObject(fileName, iid, object), member);
+    CLSID clsid;
+    HRESULT hr = ClassFromText(id, &clsid);
+    if (SUCCEEDED(hr) && haveFile) {
+        hr = LoadFromFile(fileName, clsid, context, iid, object);
+    } else if (SUCCEEDED(hr)) {
+        IUnknown* running = nullptr;
+        hr = GetActiveObject(clsid, &running);
+        if (SUCCEEDED(hr))
+            hr = AskFor(running, iid, object);
+    }
+    return scope.Exit(hr, member);
+}
+
+HRESULT GetObject(const char16_t* fileName, const char16_t* progId, IDispatch** object)
+{
+    OperationScope scope(u"GetObject");
+    const char16_t* member = fileName && *fileName ? fileName : progId;
+    if (!object)
+        return scope.Exit(E_INVALIDARG, member);
+    const HRESULT hr =
+        GetObjectEx(fileName, progId, IID_IDispatch, CLSCTX_SERVER, nullptr, reinterpret_cast<void**>(object));
+    return scope.Exit(hr, member);
+}
