@@ -1,0 +1,35 @@
+// What the window needs from the speech output and the agent character,
+// gathered in one record so that tests can put their own in place.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QWidget;
+
+struct SpeechApi {
+    // Result: engines present (0 = no speech). The callbacks do nothing.
+    std::int32_t (*init)() = nullptr;
+    std::int32_t (*lastVoiceIndex)() = nullptr;
+    std::string (*voiceName)(std::int32_t index) = nullptr;
+    std::int32_t (*selectVoice)(std::int32_t index) = nullptr;
+    std::int32_t (*setVolume)(std::int32_t percent) = nullptr;
+    std::int32_t (*say)(const char* text) = nullptr;
+};
+
+// Starts the agent sequence on a thread of its own. It reads temperatureWhole
+// once and calls setControlsEnabled(false/true) on window's thread.
+using AgentStarter = void (*)(const std::atomic<std::int32_t>* temperatureWhole, QWidget* window,
+                              std::function<void(bool enabled)> setControlsEnabled);
+
+struct AmbrelServices {
+    SpeechApi speech;
+    AgentStarter startAgent = nullptr;  // null: the agent is left out
+};
+
+// The system's speech output and agent character (speech_binding.cpp,
+// agent_binding.cpp).
+SpeechApi SystemSpeech();
+AgentStarter SystemAgent();

@@ -1,0 +1,172 @@
+#include "ambrel_window.h"
+
+#include "hid_access.h"
+#include "thermometer_reading.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QSlider>
+
+namespace {
+
+constexpr int kPresenceIntervalMs = 400;
+const char kNoDevice[] = "Нет связи с термометром";
+const char kDeviceOpen[] = "Термометр подключён";
+
+template <typename Control>
+Control* Place(Control* control, const char* name, int x, int y, int w, int h)
+{
+    control->setObjectName(name);
+    control->setGeometry(x, y, w, h);
+    return control;
+}
+
+}  // namespace
+
+AmbrelWindow::AmbrelWindow(const AmbrelServices& services, const QFont& temperatureFont)
+    : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      services_(services),
+      temperatureFont_(temperatureFont),
+      reader_(state_, [this](std::int32_t handle, float t) {
+          QMetaObject::invokeMethod(this, [this, handle, t] { ShowReading(handle, t); }, Qt::QueuedConnection);
+      }),
+      presenceTimer_(this)
+{
+    setWindowTitle("Ambrel");
+    setFixedSize(170, 170);
+    // The controls' sizes were laid out for an 8-point dialog font; the
+    // desktop's usual 10 points would cut the labels off.
+    QFont dialogFont = font();
+    dialogFont.setPointSize(8);
+    setFont(dialogFont);
+    presenceTimer_.setObjectName("PresenceTimer");
+    presenceTimer_.setInterval(kPresenceIntervalMs);
+    connect(&presenceTimer_, &QTimer::timeout, this, &AmbrelWindow::PresenceCheck);
+}
+
+AmbrelWindow::~AmbrelWindow()
+{
+    presenceTimer_.stop();
+    // Closing the handle releases a read blocked in it, so the reader can end.
+    HidCloseDevice(state_.DeviceHandle.exchange(0));
+    reader_.Stop();
+}
+
+void AmbrelWindow::CreateStatusControls()
+{
+    statusLabel_ = Place(new QLabel(kNoDevice, this), "StatusLabel", 4, 4, 162, 16);
+    statusLabel_->setAlignment(Qt::AlignCenter);
+    temperatureBox_ = Place(new QLineEdit("OFF", this), "TemperatureBox", 16, 24, 140, 40);
+    temperatureBox_->setReadOnly(true);
+    temperatureBox_->setAlignment(Qt::AlignCenter);
+    temperatureBox_->setFocusPolicy(Qt::NoFocus);
+    temperatureBox_->setFont(temperatureFont_);
+    QPalette palette = temperatureBox_->palette();
+    palette.setColor(QPalette::Text, QColor(0, 0, 223));
+    temperatureBox_->setPalette(palette);
+    Place(new QLabel("Голосовой движок", this), "VoiceLabel", 4, 70, 110, 16);
+    voiceList_ = Place(new QComboBox(this), "VoiceList", 4, 88, 110, 22);
+    voiceList_->setEditable(false);
+}
+
+void AmbrelWindow::FillVoiceList()
+{
+    std::int32_t last = services_.speech.lastVoiceIndex ? services_.speech.lastVoiceIndex() : -1;
+    for (std::int32_t i = 0; i <= last; ++i)
+        voiceList_->addItem(QString::fromStdString(services_.speech.voiceName(i)));
+    voiceList_->setCurrentIndex(0);
+    int svetlana = voiceList_->findText("Svetlana", Qt::MatchFixedString);  // case-blind exact match
+    if (svetlana >= 0)
+        voiceList_->setCurrentIndex(svetlana);
+}
+
+void AmbrelWindow::CreateSpeechControls()
+{
+    Place(new QLabel("Громкость", this), "VolumeLabel", 110, 70, 70, 16);
+    volumeSlider_ = Place(new QSlider(Qt::Vertical, this), "VolumeSlider", 140, 90, 24, 80);
+    volumeSlider_->setRange(0, 100);
+    volumeSlider_->setValue(80);
+    wizardCheck_ = Place(new QCheckBox("Волшебник", this), "WizardCheck", 4, 114, 110, 16);
+    sayButton_ = Place(new QPushButton("Сказать", this), "SayButton", 16, 134, 100, 28);
+    connect(sayButton_, &QPushButton::clicked, this, &AmbrelWindow::Say);
+}
+
+void AmbrelWindow::StartPolling()
+{
+    presenceTimer_.start();
+    reader_.Start();
+}
+
+void AmbrelWindow::PresenceCheck()
+{
+    ++presenceChecks_;
+    std::int32_t present = HidDevicePresent(kThermometerProductId, kThermometerVendorId);
+    if (present == state_.LastPresence) {
+        if (present && NeedsReopen())
+            Reopen();
+        return;
+    }
+    state_.LastPresence = present;
+    Reopen();
+    if (present)
+        statusLabel_->setText(kDeviceOpen);
+    else
+        ShowDeviceGone();
+}
+
+// A present thermometer without a working handle: the open failed (udev may
+// not have granted access yet) or the device was replugged between two checks.
+bool AmbrelWindow::NeedsReopen() const
+{
+    std::int32_t handle = state_.DeviceHandle.load();
+    return handle == 0 || handle == state_.FailedHandle.load();
+}
+
+void AmbrelWindow::Reopen()
+{
+    // The reader must not pick up a handle that is being closed.
+    HidCloseDevice(state_.DeviceHandle.exchange(0));
+    if (state_.LastPresence)
+        state_.DeviceHandle.store(HidOpenDevice(kThermometerProductId, kThermometerVendorId));
+}
+
+void AmbrelWindow::ShowDeviceGone()
+{
+    statusLabel_->setText(kNoDevice);
+    temperatureBox_->setText("OFF");
+}
+
+void AmbrelWindow::ShowReading(std::int32_t handle, float t)
+{
+    // Queued from the reader: drop a reading from a device closed since.
+    if (handle == 0 || handle != state_.DeviceHandle.load())
+        return;
+    temperatureBox_->setText(QString::fromStdString(FormatTemperature(t)));
+}
+
+void AmbrelWindow::Say()
+{
+    if (wizardCheck_->isChecked()) {
+        if (services_.startAgent)
+            services_.startAgent(&state_.TemperatureWhole, this,
+                                 [this](bool enabled) { SetSpeechControlsEnabled(enabled); });
+        return;
+    }
+    const SpeechApi& speech = services_.speech;
+    speech.selectVoice(voiceList_->currentIndex());
+    speech.setVolume(volumeSlider_->value());
+    speech.say(SpokenTemperatureText(state_.TemperatureWhole.load()).c_str());
+}
+
+void AmbrelWindow::SetSpeechControlsEnabled(bool enabled)
+{
+    voiceList_->setEnabled(enabled);
+    volumeSlider_->setEnabled(enabled);
+    wizardCheck_->setEnabled(enabled);
+    sayButton_->setEnabled(enabled);
+}

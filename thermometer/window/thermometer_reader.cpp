@@ -1,0 +1,76 @@
+#include "thermometer_reader.h"
+
+#include "hid_access.h"
+#include "thermometer_reading.h"
+
+#include <array>
+#include <chrono>
+
+namespace {
+constexpr auto kReadInterval = std::chrono::milliseconds(100);
+constexpr int kReportLength = 3;
+}  // namespace
+
+ThermometerReader::ThermometerReader(ThermometerState& state, Deliver deliver)
+    : state_(state), deliver_(std::move(deliver))
+{
+}
+
+ThermometerReader::~ThermometerReader()
+{
+    Stop();
+}
+
+void ThermometerReader::Start()
+{
+    if (!thread_.joinable())
+        thread_ = std::thread(&ThermometerReader::Loop, this);
+}
+
+void ThermometerReader::Stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void ThermometerReader::Loop()
+{
+    do {
+        std::int32_t handle = state_.DeviceHandle.load();
+        if (handle != 0)
+            ReadOnce(handle);
+    } while (PauseOrStop());
+}
+
+void ThermometerReader::ReadOnce(std::int32_t handle)
+{
+    std::array<std::uint8_t, 6> buffer{};
+    buffer[0] = 0;
+    int error = 0;
+    int n = HidReadReportEx(handle, buffer.data(), kReportLength, &error);
+    if (n == 0 && error != 0 && state_.DeviceHandle.load() == handle)
+        state_.FailedHandle.store(handle);
+    // A failed or short read is not decoded: its bytes are not a reading.
+    if (n < kReportLength)
+        return;
+    float t = TemperatureFromRaw(ReportRawValue(buffer.data()));
+    if (!TemperatureAccepted(t))
+        return;
+    // A reading from a handle closed meanwhile belongs to an unplugged device.
+    if (state_.DeviceHandle.load() != handle)
+        return;
+    state_.TemperatureWhole.store(WholeDegrees(t));
+    deliver_(handle, t);
+}
+
+bool ThermometerReader::PauseOrStop()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait_for(lock, kReadInterval, [this] { return stopping_; });
+    return !stopping_;
+}
