@@ -63,7 +63,9 @@ void ShowMessageBox(const std::string& caption, const std::string& text, int sty
         std::fflush(stdout);
         return;
     }
-    QMessageBox box(style == MessageBoxError ? QMessageBox::Critical : QMessageBox::Information,
-                    QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
+    const QMessageBox::Icon icon = style == MessageBoxError     ? QMessageBox::Critical
+                                   : style == MessageBoxWarning ? QMessageBox::Warning
+                                                                : QMessageBox::Information;
+    QMessageBox box(icon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
     box.exec();
 }

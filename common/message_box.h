@@ -10,6 +10,7 @@
 
 enum MessageBoxStyle {
     MessageBoxError = 0x10,        // error icon, OK button
+    MessageBoxWarning = 0x30,      // exclamation icon, OK button
     MessageBoxInformation = 0x40,  // information icon, OK button
 };
 

@@ -6,7 +6,6 @@
 
 #include <QFont>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QScreen>
 
 namespace {
@@ -14,17 +13,7 @@ namespace {
 const char kNoSpeechCaption[] = "Ошибка!";
 const char kNoSpeechText[] = "Голосовой движок не доступен!.";
 
-void ReportNoSpeech()
-{
-    // The shared box knows only the error and information icons; this one
-    // is a warning. Without a screen it is printed like every other box.
-    if (MessageBoxesGoToTerminal()) {
-        ShowMessageBox(kNoSpeechCaption, kNoSpeechText, MessageBoxError);
-        return;
-    }
-    QMessageBox box(QMessageBox::Warning, kNoSpeechCaption, kNoSpeechText, QMessageBox::Ok);
-    box.exec();
-}
+void ReportNoSpeech() { ShowMessageBox(kNoSpeechCaption, kNoSpeechText, MessageBoxWarning); }
 
 void CentreOnScreen(QWidget& window)
 {
