@@ -10,6 +10,9 @@
 
 namespace {
 
+// The adapter library's file name as the loader looks it up.
+constexpr const char* kVantrelLibraryFile = "libVantrel_PIC.so.1";
+
 SharedLibrary* g_library = nullptr;
 
 template <typename... Args>

@@ -32,7 +32,7 @@ SharedLibrary* LoadSharedLibrary(const char* fileName)
     const std::string programDir = ProgramDirectory();
     if (!programDir.empty()) {
         // Beside the program (the build tree), then the installed tree's library directory.
-        for (const std::string& dir : {programDir, programDir + VANTREL_LIBRARY_DIR_FROM_PROGRAM "/"}) {
+        for (const std::string& dir : {programDir, programDir + BENCH_LIBRARY_DIR_FROM_PROGRAM "/"}) {
             if (void* library = ::dlopen((dir + fileName).c_str(), kOpenFlags))
                 return static_cast<SharedLibrary*>(library);
         }

@@ -1,10 +1,10 @@
+#include "display_environment.h"
 #include "message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -31,17 +31,12 @@ BoxTarget DecideTarget()
                                                                                 : BoxTarget::Screen;
     // Qt aborts the process when it cannot connect to a display, so look
     // before creating the application.
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform && PlatformIsHeadless(platform))
-        return BoxTarget::Terminal;
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if ((!x11 || !*x11) && (!wayland || !*wayland))
+    if (!DisplayIsNamed())
         return BoxTarget::Terminal;
     // A display is named; if it cannot be reached, fall back to offscreen
     // rather than aborting, and then print.
-    if (!platform || !*platform)
-        qputenv("QT_QPA_PLATFORM", (wayland && *wayland) ? "wayland;xcb;offscreen" : "xcb;offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ? "xcb;offscreen" : "wayland;xcb;offscreen");
     static std::unique_ptr<QApplication> app(new QApplication(g_argc, g_argv));
     return PlatformIsHeadless(qPrintable(QGuiApplication::platformName())) ? BoxTarget::Terminal
                                                                             : BoxTarget::Screen;
