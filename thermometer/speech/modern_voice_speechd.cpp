@@ -19,7 +19,8 @@
 
 namespace {
 
-enum class Link { Connecting, Ready, Failed, Abandoned };
+// Late: start-up stopped waiting; a connection made after that still joins.
+enum class Link { Connecting, Ready, Failed, Late };
 
 struct Mailbox {
   bool selectPending = false;
@@ -36,6 +37,7 @@ struct ModernState {
   std::condition_variable changed;
   Link link = Link::Connecting;
   EngineEventSink sink = nullptr;
+  void (*joinedLate)() = nullptr;
   std::vector<std::string> modules;
   Mailbox mailbox;
   std::map<size_t, uint64_t> utteranceOfMessage;
@@ -152,18 +154,18 @@ void Work() {
   SPDConnection* connection = Connect();
   std::vector<std::string> modules = connection ? ListModules(connection) : std::vector<std::string>{};
   bool ready = false;
+  bool late = false;
   {
     std::lock_guard lock(State().mutex);
-    if (State().link == Link::Connecting) {
-      State().link = connection ? Link::Ready : Link::Failed;
-      State().modules = modules;
-    }
+    late = State().link == Link::Late;
+    State().link = connection ? Link::Ready : Link::Failed;
+    State().modules = modules;
     ready = State().link == Link::Ready;
     State().changed.notify_all();
   }
-  if (ready) Serve(connection, std::move(modules));
-  // Too late: let the daemon go (it leaves 5 s after its last client).
-  if (connection) spd_close(connection);
+  if (!ready) return;
+  if (late && State().joinedLate) State().joinedLate();
+  Serve(connection, std::move(modules));
 }
 
 void Post(const std::function<void(Mailbox&)>& change) {
@@ -175,8 +177,9 @@ void Post(const std::function<void(Mailbox&)>& change) {
 
 }  // namespace
 
-int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs) {
+int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs, void (*joinedLate)()) {
   State().sink = sink;
+  State().joinedLate = joinedLate;
   try {
     std::thread(Work).detach();
   } catch (const std::system_error&) {
@@ -185,7 +188,7 @@ int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs) {
   std::unique_lock lock(State().mutex);
   State().changed.wait_for(lock, std::chrono::milliseconds(waitMs),
                            [] { return State().link != Link::Connecting; });
-  if (State().link == Link::Connecting) State().link = Link::Abandoned;
+  if (State().link == Link::Connecting) State().link = Link::Late;
   return State().link == Link::Ready ? 1 : 0;
 }
 

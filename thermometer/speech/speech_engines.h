@@ -40,9 +40,10 @@ constexpr int32_t kModernVolumeLowest = -100;
 constexpr int32_t kModernVolumeHighest = 100;
 
 // Connects (starting the daemon if needed) on a worker thread and waits at most
-// waitMs for it. 1 when connected in time; a later connection is dropped, so a
-// daemon that hangs costs start-up no more than waitMs. Call once.
-int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs);
+// waitMs for it, so a daemon that is slow to start or hangs costs start-up no
+// more than waitMs. 1 when connected in time. A connection made later still
+// joins: joinedLate is then called once, on the worker thread. Call once.
+int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs, void (*joinedLate)());
 // The service's output modules (one voice each, speaking Russian).
 std::vector<std::string> ModernVoiceNames();
 // Requests for the worker thread; they never block. A newer request of the

@@ -21,7 +21,8 @@ struct SpeechState {
   std::vector<LegacyVoice> legacyVoices;
   int32_t current = 0;
   int32_t legacyVolume = kLegacyVolumeHighest;
-  int32_t serviceWaitMs = 2000;  // covers autospawning the daemon (about 1 s)
+  int32_t serviceWaitMs = 250;  // a running service; one still starting joins later
+  std::atomic<SpeechVoicesChangedCallback> onVoicesChanged{nullptr};
   std::atomic<SpeechEventCallback> onStart{nullptr};
   std::atomic<SpeechEventCallback> onEnd{nullptr};
   std::atomic<SpeechWordCallback> onWord{nullptr};
@@ -83,7 +84,23 @@ std::vector<VoiceEntry> BuildTable(int32_t engines) {
                          static_cast<int32_t>(State().legacyVoices.size()));
 }
 
+// Main thread: the service's voices go in front of the table, which is read
+// only on this thread; the legacy voices stay as listed at start-up.
+void JoinLateService() {
+  const bool hadVoices = !State().table.empty();
+  State().engines |= 1;
+  State().modernNames = ModernVoiceNames();
+  const auto added = static_cast<int32_t>(State().modernNames.size());
+  State().table = BuildVoiceTable(added, static_cast<int32_t>(State().legacyVoices.size()));
+  if (hadVoices) State().current += added;
+  if (auto callback = State().onVoicesChanged.load()) callback();
+}
+
+void OnServiceJoinedLate() { RunOnMainThread(JoinLateService); }
+
 }  // namespace
+
+void SpeechOnVoicesChanged(SpeechVoicesChangedCallback callback) { State().onVoicesChanged = callback; }
 
 int32_t SpeechInit(SpeechEventCallback onStart, SpeechEventCallback onEnd,
                    SpeechWordCallback onWord) {
@@ -95,7 +112,7 @@ int32_t SpeechInit(SpeechEventCallback onStart, SpeechEventCallback onEnd,
   // espeak-ng starts in process within milliseconds; the service gets the
   // rest of the wait in parallel.
   const int32_t legacy = LegacyEngineStart(OnEngineEvent);
-  const int32_t modern = ModernVoiceStart(OnEngineEvent, State().serviceWaitMs);
+  const int32_t modern = ModernVoiceStart(OnEngineEvent, State().serviceWaitMs, OnServiceJoinedLate);
   State().engines = modern * 1 + legacy * 2;
   State().table = BuildTable(State().engines);
   return State().engines;

@@ -35,6 +35,14 @@ using SpeechWordCallback = int32_t (*)(int32_t position);
 int32_t SpeechInit(SpeechEventCallback onStart, SpeechEventCallback onEnd,
                    SpeechWordCallback onWord);
 
+// Start-up waits only briefly for the speech service (a running one answers in
+// milliseconds; starting the daemon takes about a second). When it answers
+// later, its voices are put at the front of the table and this callback runs
+// on the main thread: every index has moved, so read the list afresh. The
+// voice that was selected stays selected.
+using SpeechVoicesChangedCallback = void (*)();
+void SpeechOnVoicesChanged(SpeechVoicesChangedCallback callback);
+
 // Number of voices in the table minus one; -1 when there is none.
 int32_t SpeechLastVoiceIndex();
 

@@ -17,6 +17,9 @@ struct SpeechApi {
     std::int32_t (*selectVoice)(std::int32_t index) = nullptr;
     std::int32_t (*setVolume)(std::int32_t percent) = nullptr;
     std::int32_t (*say)(const char* text) = nullptr;
+    // Registers what runs on the main thread when the voice list changed
+    // after start-up (a speech service that answered late); may be null.
+    void (*watchVoices)(void (*changed)()) = nullptr;
 };
 
 // Starts the agent sequence on a thread of its own. It reads temperatureWhole

@@ -17,6 +17,9 @@ constexpr int kPresenceIntervalMs = 400;
 const char kNoDevice[] = "Нет связи с термометром";
 const char kDeviceOpen[] = "Термометр подключён";
 
+// The window whose voice list follows the speech output's changes.
+AmbrelWindow* g_voiceListWindow = nullptr;
+
 template <typename Control>
 Control* Place(Control* control, const char* name, int x, int y, int w, int h)
 {
@@ -51,6 +54,10 @@ AmbrelWindow::AmbrelWindow(const AmbrelServices& services, const QFont& temperat
 
 AmbrelWindow::~AmbrelWindow()
 {
+    if (services_.speech.watchVoices && g_voiceListWindow == this) {
+        services_.speech.watchVoices(nullptr);
+        g_voiceListWindow = nullptr;
+    }
     presenceTimer_.stop();
     // Closing the handle releases a read blocked in it, so the reader can end.
     HidCloseDevice(state_.DeviceHandle.exchange(0));
@@ -74,8 +81,26 @@ void AmbrelWindow::CreateStatusControls()
     voiceList_->setEditable(false);
 }
 
+void AmbrelWindow::RefillVoiceList()
+{
+    const QString selected = voiceList_->currentText();
+    voiceList_->clear();
+    FillVoiceList();
+    const int kept = voiceList_->findText(selected, Qt::MatchExactly);
+    if (!selected.isEmpty() && kept >= 0)
+        voiceList_->setCurrentIndex(kept);
+}
+
 void AmbrelWindow::FillVoiceList()
 {
+    // The speech output calls back, without an argument, when its list grows.
+    if (services_.speech.watchVoices && !g_voiceListWindow) {
+        g_voiceListWindow = this;
+        services_.speech.watchVoices([] {
+            if (g_voiceListWindow)
+                g_voiceListWindow->RefillVoiceList();
+        });
+    }
     std::int32_t last = services_.speech.lastVoiceIndex ? services_.speech.lastVoiceIndex() : -1;
     for (std::int32_t i = 0; i <= last; ++i)
         voiceList_->addItem(QString::fromStdString(services_.speech.voiceName(i)));

@@ -29,6 +29,8 @@ public:
     // Start-up steps, called in this order by StartAmbrel.
     void CreateStatusControls();
     void FillVoiceList();
+    // Reads the voice list afresh, keeping the voice that was selected.
+    void RefillVoiceList();
     void CreateSpeechControls();
     void StartPolling();
 

@@ -36,5 +36,6 @@ SpeechApi SystemSpeech()
     api.selectVoice = SpeechSelectVoice;
     api.setVolume = SpeechSetVolume;
     api.say = Say;
+    api.watchVoices = SpeechOnVoicesChanged;
     return api;
 }

@@ -50,6 +50,31 @@ TEST_F(WithService, MergedTableListsServiceVoicesFirst) {
   EXPECT_EQ(SpeechVoiceName(SpeechLastVoiceIndex() + 1), "Unavailable");
 }
 
+int g_voiceListChanges = 0;
+
+TEST_F(WithService, AServiceThatAnswersLateJoinsTheTable) {
+  // Start-up does not wait at all here, so the daemon is still starting.
+  SpeechProbeSetServiceWait(0);
+  SpeechOnVoicesChanged([] { ++g_voiceListChanges; });
+  ASSERT_EQ(SpeechInit(RecordStart, RecordEnd, RecordWord), 2);
+  ASSERT_EQ(SpeechVoiceName(0), "ru");
+  ASSERT_EQ(SpeechVoiceName(1), "ru-lv");
+  ASSERT_EQ(SpeechSelectVoice(1), 1);
+
+  ASSERT_TRUE(WaitUntil([] { return g_voiceListChanges == 1; })) << TraceText();
+  EXPECT_EQ(SpeechVoiceName(0), "espeak-ng");
+  EXPECT_EQ(SpeechVoiceName(1), "ru");
+  EXPECT_EQ(SpeechVoiceName(2), "ru-lv");
+  // The voice chosen before still speaks: espeak-ng in process, not the service.
+  ASSERT_EQ(SpeechSay("Текущая температура 5 °C"), 1);
+  ASSERT_TRUE(WaitUntil([] { return Log().ends == 1; }));
+  EXPECT_FALSE(TraceHas("begin 1")) << TraceText();
+  // And the service's voice is there to be chosen.
+  ASSERT_EQ(SpeechSelectVoice(0), 1);
+  ASSERT_EQ(SpeechSay("Текущая температура 6 °C"), 1);
+  EXPECT_TRUE(WaitUntil([] { return TraceHas("end 2"); })) << TraceText();
+}
+
 TEST_F(WithService, SpeaksRussianDegreesWithWordEventsOnTheMainThread) {
   ASSERT_EQ(StartPatiently(), 3);
   ASSERT_EQ(SpeechSelectVoice(0), 1);

@@ -314,6 +314,25 @@ private slots:
         QCOMPARE(Child<QComboBox>("VoiceList")->currentIndex(), 2);
     }
 
+    void lateServiceVoicesKeepTheSelectedVoice()
+    {
+        TheFakeSpeech().voices = {"ru", "ru-lv"};
+        Start();
+        QComboBox* list = Child<QComboBox>("VoiceList");
+        list->setCurrentIndex(1);
+        QVERIFY(TheFakeSpeech().voicesChanged);
+        // The speech service answered after start-up: its voices come first.
+        TheFakeSpeech().voices = {"espeak-ng", "ru", "ru-lv"};
+        TheFakeSpeech().voicesChanged();
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->itemText(0), QString("espeak-ng"));
+        QCOMPARE(list->currentText(), QString("ru-lv"));
+        QTest::mouseClick(Child<QPushButton>("SayButton"), Qt::LeftButton);
+        QCOMPARE(TheFakeSpeech().selected, std::vector<std::int32_t>{2});
+        window_.reset();
+        QVERIFY(!TheFakeSpeech().voicesChanged);
+    }
+
     void emptyVoiceListHandsMinusOne()
     {
         TheFakeSpeech().voices.clear();

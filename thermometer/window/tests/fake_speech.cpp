@@ -41,6 +41,11 @@ std::int32_t Say(const char* text)
     return TheFakeSpeech().voices.empty() ? 0 : 1;
 }
 
+void WatchVoices(void (*changed)())
+{
+    TheFakeSpeech().voicesChanged = changed;
+}
+
 }  // namespace
 
 FakeSpeech& TheFakeSpeech()
@@ -58,5 +63,6 @@ SpeechApi FakeSpeechApi()
     api.selectVoice = Select;
     api.setVolume = Volume;
     api.say = Say;
+    api.watchVoices = WatchVoices;
     return api;
 }

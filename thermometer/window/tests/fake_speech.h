@@ -14,6 +14,7 @@ struct FakeSpeech {
     std::vector<std::int32_t> selected;
     std::vector<std::int32_t> volumes;
     int initCalls = 0;
+    void (*voicesChanged)() = nullptr;  // what the window registered
 };
 
 // The one fake in use; reset by each test.
