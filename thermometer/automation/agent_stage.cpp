@@ -69,6 +69,8 @@ QString Describe(const AgentRequest& r)
 
 }  // namespace
 
+void StopDefaultVoice();  // agent_voice*.cpp
+
 AgentStage::~AgentStage()
 {
     if (window_)
@@ -94,6 +96,7 @@ void AgentStage::Take(const AgentRequest& request)
     if (request.kind == AgentRequest::Stop) {
         NoteAgentRequest(Describe(request));
         queue_.clear();
+        StopDefaultVoice();
         if (busy_)
             Finish();
         Animate();

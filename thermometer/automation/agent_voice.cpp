@@ -7,3 +7,8 @@ void SpeakWithDefaultVoice(const std::string& text)
 {
     SpeechSayWithLanguage(text.c_str(), "en", 100);
 }
+
+void StopDefaultVoice()
+{
+    SpeechStopWithLanguage();
+}

@@ -3,3 +3,4 @@
 #include <string>
 
 void SpeakWithDefaultVoice(const std::string&) {}
+void StopDefaultVoice() {}

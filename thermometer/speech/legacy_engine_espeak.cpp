@@ -5,6 +5,7 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 
@@ -148,6 +149,19 @@ std::vector<LegacyVoice> LegacyEngineVoices() {
     voices.push_back({list[i]->name, list[i]->languages + 1});
   }
   return voices;
+}
+
+void LegacyEngineStopUnreported() {
+  std::lock_guard lock(State().api);
+  if (!State().running) return;
+  {
+    std::lock_guard events(State().events);
+    if (State().active != 0) return;  // the window's speech is not ours to stop
+    // No utterance has this number, so the synthesis callback cuts off at once.
+    State().active = UINT64_MAX;
+    State().ended = true;
+  }
+  espeak_Cancel();
 }
 
 int32_t LegacyEngineSpeak(const LegacyVoice& voice, int32_t volume, const std::string& text,

@@ -34,6 +34,10 @@ std::vector<LegacyVoice> LegacyEngineVoices();
 int32_t LegacyEngineSpeak(const LegacyVoice& voice, int32_t volume, const std::string& text,
                           uint64_t utterance);
 
+// Cuts off speech of utterance 0 (the agent's, which reports no events);
+// speech of any other utterance goes on. Thread-safe.
+void LegacyEngineStopUnreported();
+
 // ---- kind 5: speech-dispatcher ----
 
 constexpr int32_t kModernVolumeLowest = -100;

@@ -169,6 +169,8 @@ int32_t SpeechSayWithLanguage(const char* text, const char* language, int32_t pe
   return LegacyEngineSpeak(LegacyVoice{"", language}, volume, MakePlainSpeakable(text).text, 0);
 }
 
+void SpeechStopWithLanguage() { LegacyEngineStopUnreported(); }
+
 void SpeechProbeSetServiceWait(int32_t ms) { State().serviceWaitMs = ms; }
 
 std::string SpeechProbeLastEngineText() {

@@ -77,3 +77,7 @@ inline int32_t SpeechSay(const std::string& text) { return SpeechSay(text.c_str(
 // are not called for it. 1 when handed to espeak-ng; 0 when espeak-ng cannot
 // start, the language has no voice, text is null or percent is outside 0..100.
 int32_t SpeechSayWithLanguage(const char* text, const char* language, int32_t percent = 100);
+
+// Cuts off what SpeechSayWithLanguage is speaking; the window's speech goes on.
+// Safe to call from any thread, also when nothing is being spoken.
+void SpeechStopWithLanguage();

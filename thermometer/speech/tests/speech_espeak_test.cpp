@@ -151,6 +151,27 @@ TEST_F(EspeakOnly, AgentSpeechUsesAnEnglishVoiceWithoutWindowCallbacks) {
   EXPECT_EQ(SpeechSayWithLanguage("Hello", "en", 101), 0);
 }
 
+TEST_F(EspeakOnly, AgentSpeechIsCutOffByStopAndTheWindowsIsNot) {
+  std::string longText;
+  for (int i = 0; i < 40; ++i) longText += "The current temperature is twenty three degrees Celsius. ";
+  sampleCount = 0;
+  ASSERT_EQ(SpeechSayWithLanguage(longText.c_str(), "en", 80), 1);
+  ASSERT_TRUE(WaitUntil([] { return sampleCount > 22050 / 2; }));
+  SpeechStopWithLanguage();
+  QTest::qWait(300);
+  const long afterStop = sampleCount.load();
+  QTest::qWait(300);
+  EXPECT_EQ(sampleCount.load(), afterStop) << "nothing more is rendered";
+  EXPECT_LT(afterStop, 22050L * 60) << "far less than the whole text";
+
+  // Stopping the agent leaves the window's own speech alone.
+  ASSERT_EQ(SpeechSelectVoice(0), 1);
+  ASSERT_EQ(SpeechSay("Текущая температура двадцать три градуса"), 1);
+  SpeechStopWithLanguage();
+  EXPECT_TRUE(WaitUntil([] { return Log().ends == 1; }));
+  EXPECT_EQ(Log().starts, 1);
+}
+
 TEST_F(EspeakOnly, AgentThreadAndWindowSpeakAtOnce) {
   ASSERT_EQ(SpeechSelectVoice(0), 1);
   std::atomic<int> agentSaid{0};
