@@ -1,5 +1,6 @@
 // The system's message texts for the codes the component system and the
-// automation layer report (the wording Windows uses, line end included).
+// automation layer report, in the users' language (Russian, as a Russian
+// Windows words them), line end included.
 #include "com.h"
 
 namespace {
@@ -10,24 +11,24 @@ struct MessageText {
 };
 
 constexpr MessageText kMessages[] = {
-    {E_NOTIMPL, u"Not implemented\r\n"},
-    {E_NOINTERFACE, u"No such interface supported\r\n"},
-    {E_POINTER, u"Invalid pointer\r\n"},
-    {E_FAIL, u"Unspecified error\r\n"},
-    {E_OUTOFMEMORY, u"Not enough memory resources are available to complete this operation.\r\n"},
-    {E_INVALIDARG, u"The parameter is incorrect.\r\n"},
-    {DISP_E_MEMBERNOTFOUND, u"Member not found.\r\n"},
-    {DISP_E_PARAMNOTFOUND, u"Parameter not found.\r\n"},
-    {DISP_E_TYPEMISMATCH, u"Type mismatch.\r\n"},
-    {DISP_E_UNKNOWNNAME, u"Unknown name.\r\n"},
-    {DISP_E_BADVARTYPE, u"Bad variable type.\r\n"},
-    {DISP_E_EXCEPTION, u"Exception occurred.\r\n"},
-    {DISP_E_OVERFLOW, u"Out of present range.\r\n"},
-    {DISP_E_BADPARAMCOUNT, u"Invalid number of parameters.\r\n"},
-    {REGDB_E_CLASSNOTREG, u"Class not registered\r\n"},
-    {MK_E_UNAVAILABLE, u"Operation unavailable\r\n"},
-    {CO_E_NOTINITIALIZED, u"CoInitialize has not been called.\r\n"},
-    {CO_E_CLASSSTRING, u"Invalid class string\r\n"},
+    {E_NOTIMPL, u"Не реализовано\r\n"},
+    {E_NOINTERFACE, u"Интерфейс не поддерживается\r\n"},
+    {E_POINTER, u"Недопустимый указатель\r\n"},
+    {E_FAIL, u"Неопознанная ошибка\r\n"},
+    {E_OUTOFMEMORY, u"Недостаточно ресурсов памяти для завершения операции.\r\n"},
+    {E_INVALIDARG, u"Параметр задан неверно.\r\n"},
+    {DISP_E_MEMBERNOTFOUND, u"Член группы не найден.\r\n"},
+    {DISP_E_PARAMNOTFOUND, u"Параметр не найден.\r\n"},
+    {DISP_E_TYPEMISMATCH, u"Несоответствие типов.\r\n"},
+    {DISP_E_UNKNOWNNAME, u"Неизвестное имя.\r\n"},
+    {DISP_E_BADVARTYPE, u"Недопустимый тип переменной.\r\n"},
+    {DISP_E_EXCEPTION, u"Исключение.\r\n"},
+    {DISP_E_OVERFLOW, u"Выход за пределы допустимого диапазона.\r\n"},
+    {DISP_E_BADPARAMCOUNT, u"Недопустимое число параметров.\r\n"},
+    {REGDB_E_CLASSNOTREG, u"Класс не зарегистрирован\r\n"},
+    {MK_E_UNAVAILABLE, u"Операция недоступна\r\n"},
+    {CO_E_NOTINITIALIZED, u"Не был вызван CoInitialize.\r\n"},
+    {CO_E_CLASSSTRING, u"Недопустимая строка класса\r\n"},
 };
 
 }  // namespace

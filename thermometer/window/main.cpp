@@ -29,7 +29,7 @@ QByteArray DefaultPlatform()
 
 int NeedDisplay()
 {
-    std::fprintf(stderr, "Ambrel needs a display to show its window.\n");
+    std::fputs("Ambrel: для работы нужен графический дисплей (X11 или Wayland).\n", stderr);
     return 0;
 }
 

@@ -144,7 +144,7 @@ TEST_F(AgentTest, MissingAgentShowsOneBoxAndEnablesTheControlsAgain)
               "Ошибка|Member:\t  Agent.Control.1\r\n"
               "Function:\t  CreateObject\t\t\r\n"
               "Error In:\t  CreateObjectEx\r\n"
-              "Error:\t  Invalid class string\r\n"
+              "Error:\t  Недопустимая строка класса\r\n"
               "Code:\t  800401f3\r\n"
               "Source:\t  Application");
 }

@@ -136,10 +136,10 @@ TEST(ComRegistry, ProgIdAndClassAreTakenOnce)
 
 TEST(ComMessages, KnownAndUnknownCodes)
 {
-    EXPECT_EQ(SystemMessageText(CO_E_CLASSSTRING), u"Invalid class string\r\n");
-    EXPECT_EQ(SystemMessageText(REGDB_E_CLASSNOTREG), u"Class not registered\r\n");
-    EXPECT_EQ(SystemMessageText(DISP_E_UNKNOWNNAME), u"Unknown name.\r\n");
-    EXPECT_EQ(SystemMessageText(DISP_E_TYPEMISMATCH), u"Type mismatch.\r\n");
+    EXPECT_EQ(SystemMessageText(CO_E_CLASSSTRING), u"Недопустимая строка класса\r\n");
+    EXPECT_EQ(SystemMessageText(REGDB_E_CLASSNOTREG), u"Класс не зарегистрирован\r\n");
+    EXPECT_EQ(SystemMessageText(DISP_E_UNKNOWNNAME), u"Неизвестное имя.\r\n");
+    EXPECT_EQ(SystemMessageText(DISP_E_TYPEMISMATCH), u"Несоответствие типов.\r\n");
     EXPECT_TRUE(SystemMessageText(Code(0x80049999)).empty());
 }
 

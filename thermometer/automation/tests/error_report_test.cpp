@@ -68,7 +68,7 @@ TEST_F(LayerTest, DescriptionsMadeForCodes)
     // The system's text, without its line end.
     EXPECT_EQ(CallMethod(object_, u"Return(%d)", E_OUTOFMEMORY), E_OUTOFMEMORY);
     EXPECT_EQ(U8(GetAutomationErrorRecord()->description),
-              "Not enough memory resources are available to complete this operation.");
+              "Недостаточно ресурсов памяти для завершения операции.");
 
     EXPECT_EQ(CallMethod(object_, u"Return(%d)", Code(0x80049999)), Code(0x80049999));
     EXPECT_EQ(U8(GetAutomationErrorRecord()->description), "Unknown runtime error");
@@ -81,7 +81,7 @@ TEST_F(LayerTest, TypeMismatchOutsideTheInvokeHasTheSystemText)
     EXPECT_EQ(GetValue(u"%d", &out, object_, u"Echo(%S)", u"abc"), DISP_E_TYPEMISMATCH);
     const AutomationErrorRecord* record = GetAutomationErrorRecord();
     EXPECT_EQ(U8(record->errorIn), "InvokeV");
-    EXPECT_EQ(U8(record->description), "Type mismatch.");
+    EXPECT_EQ(U8(record->description), "Несоответствие типов.");
     EXPECT_EQ(U8(record->source), "Application");
 }
 

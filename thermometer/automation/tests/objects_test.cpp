@@ -15,7 +15,7 @@ TEST_F(LayerTest, MissingComponentGivesTheExampleBox)
               "Ошибка|Member:\t  Agent.Control.1\r\n"
               "Function:\t  CreateObject\t\t\r\n"
               "Error In:\t  CreateObjectEx\r\n"
-              "Error:\t  Invalid class string\r\n"
+              "Error:\t  Недопустимая строка класса\r\n"
               "Code:\t  800401f3\r\n"
               "Source:\t  Application");
 }
@@ -33,7 +33,7 @@ TEST_F(LayerTest, CreateByClassText)
 
     EXPECT_EQ(CreateObject(u"{1D2C3B4A-5F6E-7A8B-9C0D-1E2F3A4B5C6}", nullptr, &object), CO_E_CLASSSTRING);
     EXPECT_EQ(CreateObject(u"{00000000-0000-0000-0000-000000000009}", nullptr, &object), REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(U8(GetAutomationErrorRecord()->description), "Class not registered");
+    EXPECT_EQ(U8(GetAutomationErrorRecord()->description), "Класс не зарегистрирован");
 }
 
 TEST_F(LayerTest, RemoteMachineIsNotServed)
@@ -49,7 +49,7 @@ TEST_F(LayerTest, CreatingNeedsTheComponentSystemStarted)
     AutomationInit(0, 1);
     IDispatch* object = nullptr;
     EXPECT_EQ(CreateObject(kTestObjectProgId, nullptr, &object), CO_E_NOTINITIALIZED);
-    EXPECT_EQ(U8(GetAutomationErrorRecord()->description), "CoInitialize has not been called.");
+    EXPECT_EQ(U8(GetAutomationErrorRecord()->description), "Не был вызван CoInitialize.");
     AutomationInit(1, 1);
     EXPECT_EQ(CreateObject(kTestObjectProgId, nullptr, &object), S_OK);
     SafeRelease(object);
