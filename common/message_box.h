@@ -19,5 +19,9 @@ enum MessageBoxStyle {
 // program has none.
 void ShowMessageBox(const std::string& caption, const std::string& text, int style);
 
+// The box as it goes to standard output: the caption on one line, the text,
+// an empty line; flushed at once so it is seen before the program goes on.
+void PrintMessageBox(const std::string& caption, const std::string& text);
+
 // True when boxes go to standard output rather than to the screen.
 bool MessageBoxesGoToTerminal();

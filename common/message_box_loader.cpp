@@ -5,8 +5,6 @@
 #include "message_box_plugin.h"
 #include "shared_library.h"
 
-#include <cstdio>
-
 namespace {
 
 enum class BoxTarget { Undecided, Screen, Terminal };
@@ -22,12 +20,6 @@ BoxTarget DecideTarget()
     return g_showOnScreen ? BoxTarget::Screen : BoxTarget::Terminal;
 }
 
-void PrintBox(const std::string& caption, const std::string& text)
-{
-    std::printf("%s\n%s\n\n", caption.c_str(), text.c_str());
-    std::fflush(stdout);
-}
-
 }  // namespace
 
 bool MessageBoxesGoToTerminal()
@@ -40,12 +32,12 @@ bool MessageBoxesGoToTerminal()
 void ShowMessageBox(const std::string& caption, const std::string& text, int style)
 {
     if (MessageBoxesGoToTerminal()) {
-        PrintBox(caption, text);
+        PrintMessageBox(caption, text);
         return;
     }
     // A named display that cannot be reached: print this box and the rest.
     if (!g_showOnScreen(caption.c_str(), text.c_str(), style)) {
         g_target = BoxTarget::Terminal;
-        PrintBox(caption, text);
+        PrintMessageBox(caption, text);
     }
 }

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -54,8 +53,7 @@ bool MessageBoxesGoToTerminal()
 void ShowMessageBox(const std::string& caption, const std::string& text, int style)
 {
     if (MessageBoxesGoToTerminal()) {
-        std::printf("%s\n%s\n\n", caption.c_str(), text.c_str());
-        std::fflush(stdout);
+        PrintMessageBox(caption, text);
         return;
     }
     const QMessageBox::Icon icon = style == MessageBoxError     ? QMessageBox::Critical

@@ -8,7 +8,6 @@
 #include <QMessageBox>
 #include <QWidget>
 
-#include <cstdio>
 
 namespace {
 
@@ -46,8 +45,7 @@ void ShowAutomationBoxOnGuiThread(void* owner, const char16_t* caption, const ch
     QCoreApplication* app = QCoreApplication::instance();
     if (!qobject_cast<QApplication*>(app)) {
         // No window system to show it on (a console program or a test).
-        std::printf("%s\n%s\n\n", captionText.c_str(), bodyText.c_str());
-        std::fflush(stdout);
+        PrintMessageBox(captionText, bodyText);
         return;
     }
     RunOnGuiThread([&] { ShowOnThisThread(parent, captionText, bodyText); });

@@ -1,0 +1,9 @@
+#include "message_box.h"
+
+#include <cstdio>
+
+void PrintMessageBox(const std::string& caption, const std::string& text)
+{
+    std::printf("%s\n%s\n\n", caption.c_str(), text.c_str());
+    std::fflush(stdout);
+}
