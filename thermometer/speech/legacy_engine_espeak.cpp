@@ -55,10 +55,13 @@ void HandleEvent(const espeak_EVENT& e) {
   if (end) Report(utterance, EngineEvent::End, 0);
 }
 
+// The list's terminator carries the text's user data too, so a chunk of
+// samples without any event of its own is still recognised as cut off.
 bool IsCutOff(const espeak_EVENT* events) {
   std::lock_guard lock(State().events);
-  for (const espeak_EVENT* e = events; e && e->type != espeakEVENT_LIST_TERMINATED; ++e) {
+  for (const espeak_EVENT* e = events; e; ++e) {
     if (reinterpret_cast<uintptr_t>(e->user_data) != State().active) return true;
+    if (e->type == espeakEVENT_LIST_TERMINATED) break;
   }
   return false;
 }
