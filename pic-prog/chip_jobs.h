@@ -1,0 +1,53 @@
+// What pic-prog does with a chip, built from the line primitives: read its
+// configuration area, bulk erase, and walk a memory location by location to
+// program, read or compare it. Every job leaves the target powered; the
+// caller switches it off on every path.
+#pragma once
+
+#include "chip_image.h"
+#include "chip_table.h"
+#include "programming_wire.h"
+
+#include <cstdint>
+#include <vector>
+
+enum class JobResult { Done, Interrupted };
+
+// A location whose content is not what it should be.
+struct Mismatch {
+    MemoryKind kind;
+    uint32_t address;  // as in a hex file: word address, data memory from dataBase
+    uint16_t wanted;
+    uint16_t read;
+};
+
+struct ConfigArea {
+    std::vector<uint16_t> ids;
+    uint16_t deviceId = 0;
+    uint16_t config = 0;
+};
+
+// Switches the target on and reads its identifier words, device id and
+// configuration word, laid out as in layout (the chip is not known yet).
+JobResult ReadConfigArea(Wire& wire, const ChipInfo& layout, ConfigArea& area);
+
+// Bulk erase of everything with the location counter in the configuration
+// area (program memory, identifiers, configuration word), then of data memory.
+JobResult EraseChip(Wire& wire, const ChipInfo& chip);
+
+// Erase, then every location of the image that differs from erased, with the
+// chip's shortest cycle per memory kind. With verify, each location the file
+// holds is read back as soon as it is done. The configuration word comes
+// last: once it enables code protection the chip no longer reads true.
+JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, bool verify,
+                     std::vector<Mismatch>& mismatches);
+
+// Every location into image (identifiers and configuration from area).
+JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, ChipImage& image);
+
+// Reads each location the image holds and notes those that differ.
+JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, const ChipImage& image,
+                       std::vector<Mismatch>& mismatches);
+
+// Erase, and with verify a blank check of every location.
+JobResult EraseImage(Wire& wire, const ChipInfo& chip, bool verify, std::vector<Mismatch>& mismatches);

@@ -1,0 +1,92 @@
+// The chips pic-prog knows: how each names itself, how large its memories
+// are, which commands erase and program them and how long each cycle may
+// take. Times are the maxima of the manufacturer's programming specification,
+// never typical values: a wait that suffices on one sample may not on the next.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+enum class MemoryKind : uint8_t { Program, Data, Configuration };
+
+// One way of programming a location after a bulk erase.
+struct ProgrammingCycle {
+    uint8_t command;           // 6-bit command code that starts the cycle
+    uint32_t maxMicroseconds;  // longest the self-timed cycle may run
+};
+
+struct ConfigFieldValue {
+    uint16_t bits;  // the field's bits, in place within the word
+    const char* meaning;
+};
+
+// One setting packed into the configuration word, for `info`.
+struct ConfigField {
+    const char* name;
+    uint16_t mask;
+    std::span<const ConfigFieldValue> values;
+};
+
+struct ChipCommands {
+    uint8_t loadConfiguration;
+    uint8_t loadProgram;
+    uint8_t loadData;
+    uint8_t readProgram;
+    uint8_t readData;
+    uint8_t incrementAddress;
+    uint8_t bulkEraseProgram;
+    uint8_t bulkEraseData;
+    uint8_t beginEraseProgramming;  // starts an armed bulk erase
+};
+
+// The command set of Microchip's mid-range flash parts, also what reads a
+// device id before the chip is known.
+inline constexpr ChipCommands kMidRangeCommands{
+    .loadConfiguration = 0,
+    .loadProgram = 2,
+    .loadData = 3,
+    .readProgram = 4,
+    .readData = 5,
+    .incrementAddress = 6,
+    .bulkEraseProgram = 9,
+    .bulkEraseData = 11,
+    .beginEraseProgramming = 8,
+};
+
+struct ChipInfo {
+    const char* name;
+    uint16_t deviceId;      // device id word with the revision bits clear
+    uint16_t deviceIdMask;  // bits that name the device; the rest is the revision
+    int programWords;
+    int dataBytes;
+    int idWords;
+    uint16_t configBase;      // word address of the first identifier word
+    int deviceIdOffset;       // from configBase
+    int configWordOffset;     // from configBase
+    uint16_t dataBase;        // word address of data memory in hex files
+    uint16_t wordMask;        // bits of a program word
+    ChipCommands commands;
+    uint32_t bulkEraseMicroseconds;
+    // The cycles that program a location after a bulk erase, per memory kind.
+    std::span<const ProgrammingCycle> programCycles;
+    std::span<const ProgrammingCycle> dataCycles;
+    std::span<const ProgrammingCycle> configCycles;
+    std::span<const ConfigField> configFields;
+};
+
+std::span<const ChipInfo> KnownChips();
+
+// The chip whose device id this word carries; nullptr when none.
+const ChipInfo* ChipByDeviceId(uint16_t deviceIdWord);
+
+// Case-blind lookup by name ("pic16f84a"); nullptr when unknown.
+const ChipInfo* ChipByName(std::string_view name);
+
+// The shortest cycle the chip allows for the memory kind; on a tie the
+// first one listed.
+ProgrammingCycle ShortestCycle(const ChipInfo& chip, MemoryKind kind);
+
+// A device id that says nothing: all ones (no chip drives the line, or a
+// part without an id such as the PIC16F84) or all zeros.
+bool DeviceIdAbsent(uint16_t deviceIdWord);

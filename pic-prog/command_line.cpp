@@ -1,0 +1,208 @@
+#include "command_line.h"
+
+#include <charconv>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kMaxDelay = 1000000;
+
+struct CommandName {
+    std::string_view name;
+    Command command;
+    bool takesFile;
+};
+
+constexpr CommandName kCommands[] = {
+    {"info", Command::Info, false},   {"read", Command::Read, true},   {"write", Command::Write, true},
+    {"verify", Command::Verify, true}, {"erase", Command::Erase, false},
+};
+
+std::string KnownChipNames()
+{
+    std::string names;
+    for (const ChipInfo& chip : KnownChips())
+        names += (names.empty() ? "" : ", ") + std::string(chip.name);
+    return names;
+}
+
+bool ParseDelay(std::string_view text, int32_t& delay)
+{
+    int32_t value = -1;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc{} || end != text.data() + text.size() || value < 0 || value > kMaxDelay || text.empty() ||
+        text[0] == '-' || text[0] == '+')
+        return false;
+    delay = value;
+    return true;
+}
+
+// An option with a value: the value is after "=" or in the next argument.
+bool TakeValue(std::span<const std::string_view> args, size_t& i, std::string_view option, std::string_view inlineValue,
+               bool hasInline, std::string& value, std::string& problem)
+{
+    if (hasInline) {
+        value = std::string(inlineValue);
+    } else if (i + 1 < args.size()) {
+        value = std::string(args[++i]);
+    } else {
+        problem = "после " + std::string(option) + " нужно значение";
+        return false;
+    }
+    if (value.empty()) {
+        problem = std::string(option) + ": пустое значение";
+        return false;
+    }
+    return true;
+}
+
+bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine& line, std::string& problem)
+{
+    const std::string_view arg = args[i];
+    const size_t equals = arg.find('=');
+    const std::string_view option = arg.substr(0, equals);
+    const bool hasInline = equals != std::string_view::npos;
+    const std::string_view inlineValue = hasInline ? arg.substr(equals + 1) : std::string_view{};
+    const bool flag = option == "--help" || option == "-h" || option == "--version" || option == "--no-verify" ||
+                      option == "--force";
+    if (flag && hasInline) {
+        problem = std::string(option) + " не принимает значения";
+        return false;
+    }
+    std::string value;
+    if (option == "--help" || option == "-h") {
+        line.help = true;
+    } else if (option == "--version") {
+        line.version = true;
+    } else if (option == "--no-verify") {
+        line.verify = false;
+    } else if (option == "--force") {
+        line.force = true;
+    } else if (option == "--port") {
+        if (!TakeValue(args, i, option, inlineValue, hasInline, value, problem))
+            return false;
+        line.port = value;
+    } else if (option == "--delay") {
+        int32_t delay = 0;
+        if (!TakeValue(args, i, option, inlineValue, hasInline, value, problem))
+            return false;
+        if (!ParseDelay(value, delay)) {
+            problem = "--delay: нужно целое число микросекунд от 0 до " + std::to_string(kMaxDelay) + ", а не «" + value + "»";
+            return false;
+        }
+        line.delay = delay;
+    } else if (option == "--device") {
+        if (!TakeValue(args, i, option, inlineValue, hasInline, value, problem))
+            return false;
+        line.device = ChipByName(value);
+        if (line.device == nullptr) {
+            problem = "--device: неизвестная микросхема «" + value + "»; известны: " + KnownChipNames();
+            return false;
+        }
+    } else {
+        problem = "неизвестный параметр " + std::string(arg);
+        return false;
+    }
+    return true;
+}
+
+bool ApplyWord(std::string_view arg, CommandLine& line, std::vector<std::string_view>& files, std::string& problem)
+{
+    if (line.command != Command::None) {
+        files.push_back(arg);
+        return true;
+    }
+    for (const CommandName& c : kCommands) {
+        if (arg == c.name) {
+            line.command = c.command;
+            return true;
+        }
+    }
+    problem = "неизвестная команда «" + std::string(arg) + "»";
+    return false;
+}
+
+bool CheckFiles(const CommandLine& line, const std::vector<std::string_view>& files, std::string& problem)
+{
+    for (const CommandName& c : kCommands) {
+        if (c.command != line.command)
+            continue;
+        if (c.takesFile && files.empty()) {
+            problem = "команде " + std::string(c.name) + " нужен файл .hex";
+            return false;
+        }
+        const size_t allowed = c.takesFile ? 1 : 0;
+        if (files.size() > allowed) {
+            problem = "лишний аргумент «" + std::string(files[allowed]) + "»";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(std::span<const std::string_view> args, CommandLine& line, std::string& problem)
+{
+    line = CommandLine{};
+    std::vector<std::string_view> files;
+    bool optionsEnded = false;
+    std::string firstProblem;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        std::string local;
+        bool ok = true;
+        if (!optionsEnded && arg == "--")
+            optionsEnded = true;
+        else if (!optionsEnded && arg.size() > 1 && arg[0] == '-')
+            ok = ApplyOption(args, i, line, local);
+        else
+            ok = ApplyWord(arg, line, files, local);
+        if (!ok && firstProblem.empty())
+            firstProblem = local;
+    }
+    if (line.help || line.version)
+        return true;
+    if (firstProblem.empty() && line.command == Command::None)
+        firstProblem = "не указана команда";
+    if (firstProblem.empty())
+        CheckFiles(line, files, firstProblem);
+    if (!firstProblem.empty()) {
+        problem = firstProblem;
+        return false;
+    }
+    if (!files.empty())
+        line.file = std::string(files.front());
+    return true;
+}
+
+std::string HelpText()
+{
+    return "Использование: pic-prog [ПАРАМЕТРЫ] КОМАНДА [ФАЙЛ.hex]\n"
+           "\n"
+           "Программирует микроконтроллер PIC в адаптере Vantrel на последовательном порту.\n"
+           "\n"
+           "Команды:\n"
+           "  info             устройство, ревизия, идентификаторы и расшифровка слова конфигурации\n"
+           "  read ФАЙЛ.hex    вся микросхема (память программ и данных, идентификаторы,\n"
+           "                   конфигурация) в ФАЙЛ\n"
+           "  write ФАЙЛ.hex   стереть, записать всё, что есть в файле, и проверить\n"
+           "  verify ФАЙЛ.hex  сравнить микросхему с файлом и показать первые различия\n"
+           "  erase            стереть память программ и данных, идентификаторы и конфигурацию\n"
+           "\n"
+           "Параметры:\n"
+           "  --port ИМЯ       порт вместо ComPortName из Preferences.ini (VIRTUAL — виртуальный\n"
+           "                   программатор)\n"
+           "  --delay МКС      единичная задержка вместо Vantrel_Delay, микросекунды\n"
+           "  --device ИМЯ     тип микросхемы, если она не сообщает свой идентификатор\n"
+           "                   (известны: " + KnownChipNames() + ")\n"
+           "  --no-verify      write и erase: не читать записанное для проверки\n"
+           "  --force          read: заменить существующий файл\n"
+           "  --help           эта справка\n"
+           "  --version        версия программы\n"
+           "\n"
+           "Остальные настройки (инверсия линий) берутся из Preferences.ini в текущем каталоге.\n"
+           "\n"
+           "Коды завершения: 0 — готово; 1 — при проверке найдены различия; 2 — неверный вызов\n"
+           "или файл; 3 — нет порта, программатора или микросхемы.\n";
+}

@@ -1,0 +1,38 @@
+// pic-prog's command line: one command, its file, and long options
+// ("--port NAME" or "--port=NAME") anywhere among them.
+#pragma once
+
+#include "chip_table.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+enum class Command { None, Info, Read, Write, Verify, Erase };
+
+struct CommandLine {
+    Command command = Command::None;
+    std::string file;
+    std::optional<std::string> port;
+    std::optional<int32_t> delay;
+    const ChipInfo* device = nullptr;  // --device
+    bool verify = true;
+    bool force = false;
+    bool help = false;
+    bool version = false;
+};
+
+// Exit codes of pic-prog.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitDifferences = 1;
+inline constexpr int kExitUsage = 2;  // bad usage or bad file
+inline constexpr int kExitNoTarget = 3;  // no port, no programmer or no chip
+
+// Parses the arguments after the program name. false with problem set (one
+// Russian sentence) when they make no sense; --help and --version are
+// valid whatever else is there.
+bool ParseCommandLine(std::span<const std::string_view> args, CommandLine& line, std::string& problem);
+
+std::string HelpText();

@@ -1,0 +1,46 @@
+#include "console.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <initializer_list>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t g_signal = 0;
+
+void RememberSignal(int signal) { g_signal = signal; }
+
+}  // namespace
+
+void InstallInterruptHandler()
+{
+    struct sigaction action {};
+    action.sa_handler = RememberSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+bool InterruptRequested() { return g_signal != 0; }
+
+void EndAsInterrupted()
+{
+    const int signal = g_signal != 0 ? g_signal : SIGINT;
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+    std::_Exit(128 + signal);
+}
+
+bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+int TerminalColumns()
+{
+    struct winsize size {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0)
+        return 0;
+    return size.ws_col;
+}

@@ -1,0 +1,259 @@
+// pic-prog as a user runs it, on the virtual programmer in a scratch
+// directory: a program assembled with gpasm written, read back and verified,
+// what the wires saw while it was written, broken files, a changed chip,
+// Ctrl+C, and the exit codes.
+#include "chip_image.h"
+#include "intel_hex.h"
+#include "run_pic_prog.h"
+#include "virtual_programmer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+
+namespace {
+
+using Kind = sim::ChipEvent::Kind;
+
+const ChipInfo& Pic16f84a() { return *ChipByName("PIC16F84A"); }
+
+// Code at both ends of program memory, EEPROM data, identifiers and configuration.
+const char* const kProgram = R"(        list    p=16f84a
+        #include <p16f84a.inc>
+        errorlevel -302
+        __CONFIG _CP_OFF & _WDT_OFF & _PWRTE_ON & _XT_OSC
+        __IDLOCS 0x1234
+        org     0
+start:  bsf     STATUS, RP0
+        clrf    TRISB
+        bcf     STATUS, RP0
+loop:   incf    PORTB, f
+        goto    loop
+        org     0x3FF
+        retlw   0x5A
+        org     0x2100
+        de      "Hi", 0x00, 0x7F
+        end
+)";
+
+ChipImage ImageOfText(const std::string& text)
+{
+    std::vector<HexData> data;
+    HexError error;
+    ChipImage image = EmptyImage(Pic16f84a());
+    EXPECT_TRUE(ReadIntelHex(text, data, error) && ImageFromHex(Pic16f84a(), data, image, error))
+        << DescribeHexError(error);
+    return image;
+}
+
+struct Record {
+    std::vector<sim::LineEvent> lines;
+    std::vector<sim::ChipEvent> chip;
+    size_t Count(Kind kind) const
+    {
+        return static_cast<size_t>(std::ranges::count(chip, kind, &sim::ChipEvent::kind));
+    }
+};
+
+class PicProg : public ::testing::Test {
+protected:
+    PicProgRun Run(std::vector<std::string> args, const RunOptions& options = {})
+    {
+        return RunPicProg(dir_.path, args, options);
+    }
+    void UseVirtualProgrammer(int delay) { dir_.Write("Preferences.ini", "ComPortName = VIRTUAL\nVantrel_Delay = " + std::to_string(delay) + "\n"); }
+    // gpasm's output for kProgram, as prog.hex.
+    std::string Assemble()
+    {
+        dir_.Write("prog.asm", kProgram);
+        const std::string command = "cd '" + dir_.path.string() + "' && gpasm -q -o prog.hex prog.asm";
+        EXPECT_EQ(std::system(command.c_str()), 0) << "gpasm missing? scripts/install-deps installs gputils";
+        return dir_.Read("prog.hex");
+    }
+    Record LineRecord()
+    {
+        Record record;
+        record.lines = sim::ReadVcd((dir_.path / "virtual-pic.vcd").string());
+        record.chip = sim::ReplayLineRecord(record.lines);
+        EXPECT_FALSE(record.lines.empty());
+        return record;
+    }
+    ScratchDir dir_{"pic-prog"};
+};
+
+// Every cycle is left alone for the longest time the chip may take: no clock
+// edge before then.
+void ExpectFullCycles(const Record& record)
+{
+    uint32_t previous = 0;
+    for (const sim::ChipEvent& e : record.chip) {
+        if (e.kind != Kind::Command)
+            continue;
+        const bool bulk = e.value == 8 && (previous == 9 || previous == 11);
+        previous = e.value;
+        if (e.value != 8 && e.value != 24)
+            continue;
+        const auto next = std::ranges::find_if(record.lines, [&](const sim::LineEvent& l) {
+            return l.line == sim::Line::Rts && l.level && l.timeNs > e.timeNs;
+        });
+        ASSERT_NE(next, record.lines.end());
+        EXPECT_GE(next->timeNs - e.timeNs, bulk ? 10'000'000 : 8'000'000) << "command " << e.value << " at " << e.timeNs;
+    }
+}
+
+TEST_F(PicProg, WritesAnAssembledProgramReadsItBackAndVerifiesIt)
+{
+    const ChipImage wanted = ImageOfText(Assemble());
+    UseVirtualProgrammer(10);
+
+    const PicProgRun write = Run({"write", "prog.hex"});
+    EXPECT_EQ(write.exitCode, 0) << write.err;
+    EXPECT_EQ(std::ranges::count(write.err, '\n'), 1) << "one summary line when standard error is no terminal:\n" << write.err;
+    EXPECT_NE(write.err.find("записан и проверен"), std::string::npos) << write.err;
+
+    // Erase, then only the fifteen locations that differ from erased.
+    const Record record = LineRecord();
+    EXPECT_EQ(record.Count(Kind::CycleStart), 2u + 6 + 4 + 4 + 1);
+    EXPECT_EQ(record.Count(Kind::CycleDone), record.Count(Kind::CycleStart));
+    EXPECT_EQ(record.Count(Kind::CycleSpoiled), 0u);
+    ExpectFullCycles(record);
+    EXPECT_EQ(record.Count(Kind::PowerOn), record.Count(Kind::PowerOff));
+
+    const PicProgRun read = Run({"read", "back.hex"});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    const ChipImage back = ImageOfText(dir_.Read("back.hex"));
+    for (size_t i = 0; i < back.program.size(); ++i)
+        ASSERT_EQ(back.program[i].value, wanted.program[i].value) << "program word " << i;
+    for (size_t i = 0; i < back.data.size(); ++i)
+        ASSERT_EQ(back.data[i].value, wanted.data[i].value) << "data byte " << i;
+    for (size_t i = 0; i < back.ids.size(); ++i)
+        EXPECT_EQ(back.ids[i].value, wanted.ids[i].value) << "identifier " << i;
+    EXPECT_EQ(back.config.value, 0x3FF1);
+
+    const PicProgRun verify = Run({"verify", "prog.hex"});
+    EXPECT_EQ(verify.exitCode, 0) << verify.err;
+    const PicProgRun info = Run({"info"});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("Устройство: PIC16F84A, ревизия 0"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("Идентификаторы: 0001 0002 0003 0004\nКонфигурация: 3FF1\n  генератор: XT\n"),
+              std::string::npos) << info.out;
+}
+
+TEST_F(PicProg, VerifyNamesTheWordThatChangedOnTheChip)
+{
+    Assemble();
+    // No Preferences.ini: the port comes from the command line, and the defaults are named.
+    const PicProgRun write = Run({"write", "prog.hex", "--port", "VIRTUAL", "--delay=10"});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+    EXPECT_NE(write.err.find("Preferences.ini не найден; по умолчанию: линии без инверсии"), std::string::npos) << write.err;
+
+    ChipImage chip = ImageOfText(dir_.Read("virtual-pic.hex"));
+    chip.program[2] = {0x0123, true};
+    dir_.Write("virtual-pic.hex", WriteIntelHex(HexOfImage(Pic16f84a(), chip)));
+
+    const PicProgRun verify = Run({"--port=VIRTUAL", "--delay", "10", "verify", "prog.hex"});
+    EXPECT_EQ(verify.exitCode, 1) << verify.err;
+    EXPECT_EQ(verify.out, "память программ, адрес 0x0002: нужно 0x1283, прочитано 0x0123\n");
+    EXPECT_NE(verify.err.find("найдено различий: 1"), std::string::npos) << verify.err;
+}
+
+TEST_F(PicProg, BrokenFilesAreRefusedWithTheirLineBeforeThePortIsOpened)
+{
+    const std::pair<const char*, const char*> files[] = {
+        {":020000040000FA\n:0A000000831686018312860A032886\n:02400E00F13F81\n:00000001FF\n", "bad-sum.hex: строка 3: неверная контрольная сумма"},
+        {":020000040000FA\n:0A000000831686018312\n:00000001FF\n", "short.hex: строка 2: запись короче"},
+        {":020000040000FA\n:0A000000831686018312860A032886\n\n:02080000FF3FB8\n:00000001FF\n", "beyond.hex: строка 4: адрес 0x0400"},
+    };
+    for (const auto& [text, message] : files) {
+        const std::string name = std::string(message).substr(0, std::string(message).find(':'));
+        dir_.Write(name, text);
+        for (const char* command : {"write", "verify"}) {
+            const PicProgRun run = Run({command, name, "--port", "VIRTUAL"});
+            EXPECT_EQ(run.exitCode, 2) << name;
+            EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_.path / "virtual-pic.vcd")) << "the chip was never touched";
+}
+
+TEST_F(PicProg, CtrlCInTheMiddleLeavesTheTargetUnpowered)
+{
+    ChipImage image = EmptyImage(Pic16f84a());
+    for (size_t i = 0; i < 300; ++i)
+        image.program[i] = {static_cast<uint16_t>(0x3000 | i), true};
+    dir_.Write("big.hex", WriteIntelHex(HexOfImage(Pic16f84a(), image)));
+    UseVirtualProgrammer(20);
+
+    const PicProgRun run = Run({"write", "big.hex"}, {.interruptAfterMs = 1500});
+    EXPECT_EQ(run.signal, SIGINT) << "ends as interrupted, exit code " << run.exitCode;
+    EXPECT_NE(run.err.find("прервано: питание микросхемы выключено, порт закрыт"), std::string::npos) << run.err;
+
+    const Record record = LineRecord();
+    const size_t done = record.Count(Kind::CycleDone);
+    EXPECT_GT(done, 2u) << "interrupted while programming, after the erase";
+    EXPECT_LT(done, 2u + 300 + 5) << "interrupted before the end";
+    EXPECT_EQ(record.Count(Kind::CycleSpoiled), 0u) << "a cycle under way was let finish";
+    // Switched off by the program: clock and data low for the 40 ms before the
+    // power falls (the port's closing would drop all three at once).
+    const auto powerOff = std::ranges::find_if(record.lines.rbegin(), record.lines.rend(), [](const sim::LineEvent& e) {
+        return e.line == sim::Line::Break && !e.level;
+    });
+    ASSERT_NE(powerOff, record.lines.rend());
+    for (auto e = std::next(powerOff); e != record.lines.rend(); ++e) {
+        if (e->line == sim::Line::Rts || e->line == sim::Line::Dtr) {
+            EXPECT_FALSE(e->level);
+            EXPECT_GE(powerOff->timeNs - e->timeNs, 35'000'000);
+            break;
+        }
+    }
+    EXPECT_TRUE(std::none_of(record.lines.rbegin(), powerOff, [](const sim::LineEvent& e) {
+        return e.line == sim::Line::Break && e.level;
+    })) << "power stays off";
+}
+
+TEST_F(PicProg, ExitCodesSayWhatWentWrong)
+{
+    Assemble();
+    dir_.Write("taken.hex", "keep me");
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, 2, "не указана команда"},
+        {{"write", "--port", "VIRTUAL"}, 2, "команде write нужен файл .hex"},
+        {{"info", "--delay", "2ms", "--port", "VIRTUAL"}, 2, "--delay: нужно целое число"},
+        {{"erase", "--device", "PIC16F628A", "--port", "VIRTUAL"}, 2, "неизвестная микросхема «PIC16F628A»"},
+        {{"read", "taken.hex", "--port", "VIRTUAL"}, 2, "файл taken.hex уже есть; чтобы заменить его, добавьте --force"},
+        {{"write", "missing.hex", "--port", "VIRTUAL"}, 2, "не удаётся прочитать файл missing.hex"},
+        {{"info", "--port", "ttyNOSUCHPORT7"}, 3, "не удалось открыть порт ttyNOSUCHPORT7"},
+        {{"write", "prog.hex", "--port", "VIRTUAL-NOADAPTER"}, 3, "на порту VIRTUAL-NOADAPTER не найден программатор"},
+        {{"write", "prog.hex", "--port", "VIRTUAL-EMPTY"}, 3, "идентификатор устройства не прочитан (3FFF)"},
+        {{"verify", "prog.hex", "--port", "VIRTUAL-EMPTY", "--device", "pic16f84a", "--delay", "10"}, 1,
+         "найдено различий: 15"},
+    };
+    for (const Case& c : cases) {
+        const PicProgRun run = Run(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(dir_.Read("taken.hex"), "keep me");
+}
+
+TEST_F(PicProg, ShowsABarOnATerminal)
+{
+    UseVirtualProgrammer(10);
+    // The blank check reads the whole chip: long enough for the bar to move.
+    const PicProgRun run = Run({"erase"}, {.stderrOnTerminal = true});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const size_t first = run.err.find("\rСтирание [");
+    ASSERT_NE(first, std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\rСтирание [#", first + 1), std::string::npos) << "redrawn as the work goes on:\n" << run.err;
+    EXPECT_NE(run.err.find(" %  осталось 0:0"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\rpic-prog: PIC16F84A стёрт и проверен"), std::string::npos) << "the bar is cleared first";
+}
+
+}  // namespace
