@@ -211,7 +211,7 @@ int Report(const CommandLine& line, const Work& work)
     if (line.command == Command::Read) {
         if (!WriteFileAtomically(line.file, WriteIntelHex(HexOfImage(chip, work.image))))
             return Fail(kExitUsage, "не удалось записать файл " + line.file);
-        Say(std::string(chip.name) + " прочитан" + took + " в " + line.file + ": " + HeldSummary(CountHeld(work.image)));
+        Say(std::string(chip.name) + " прочитан в " + line.file + took + ": " + HeldSummary(CountHeld(work.image)));
         return kExitDone;
     }
     if (!work.mismatches.empty()) {
@@ -225,7 +225,7 @@ int Report(const CommandLine& line, const Work& work)
             HeldSummary(CountHeld(work.image)));
         break;
     case Command::Verify:
-        Say(std::string(chip.name) + " совпадает с файлом" + took + ": " + HeldSummary(CountHeld(work.image)));
+        Say(std::string(chip.name) + " совпадает с файлом, проверено" + took + ": " + HeldSummary(CountHeld(work.image)));
         break;
     default:
         Say(std::string(chip.name) + (checked ? " стёрт и проверен" : " стёрт без проверки") + took);
