@@ -211,10 +211,9 @@ JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, b
         return JobResult::Interrupted;
     if (Interrupted(wire))
         return JobResult::Interrupted;
-    // The identifiers follow data memory in the same session; the
-    // configuration word is the last location of the area.
-    if (!wire.powered)
-        PowerOn(wire);
+    // The configuration area follows in the session of the last memory walked:
+    // Load Configuration moves there from anywhere, and the configuration
+    // word is its last location.
     return WalkConfigArea(wire, chip, work.ids, work.config, walk, mismatches);
 }
 
