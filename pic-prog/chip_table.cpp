@@ -55,6 +55,7 @@ const std::array<ChipInfo, 1> kChips{{
         .configWordOffset = 7,
         .dataBase = 0x2100,
         .wordMask = 0x3FFF,
+        .codeProtectionMask = 0x3FF0,
         .commands = kMidRangeCommands,
         .bulkEraseMicroseconds = 10000,
         .programCycles = kPic16f84aCycles,
@@ -99,6 +100,11 @@ ProgrammingCycle ShortestCycle(const ChipInfo& chip, MemoryKind kind)
                                                      : kind == MemoryKind::Data  ? chip.dataCycles
                                                                                  : chip.configCycles;
     return *std::ranges::min_element(cycles, {}, &ProgrammingCycle::maxMicroseconds);
+}
+
+bool CodeProtected(const ChipInfo& chip, uint16_t config)
+{
+    return (config & chip.codeProtectionMask) != chip.codeProtectionMask;
 }
 
 bool DeviceIdAbsent(uint16_t deviceIdWord)

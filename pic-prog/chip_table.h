@@ -66,6 +66,7 @@ struct ChipInfo {
     int configWordOffset;     // from configBase
     uint16_t dataBase;        // word address of data memory in hex files
     uint16_t wordMask;        // bits of a program word
+    uint16_t codeProtectionMask;  // configuration bits that are all 1 when nothing is protected
     ChipCommands commands;
     uint32_t bulkEraseMicroseconds;
     // The cycles that program a location after a bulk erase, per memory kind.
@@ -86,6 +87,10 @@ const ChipInfo* ChipByName(std::string_view name);
 // The shortest cycle the chip allows for the memory kind; on a tie the
 // first one listed.
 ProgrammingCycle ShortestCycle(const ChipInfo& chip, MemoryKind kind);
+
+// True when the configuration word protects code: the chip then reads back
+// something other than what it holds.
+bool CodeProtected(const ChipInfo& chip, uint16_t config);
 
 // A device id that says nothing: all ones (no chip drives the line, or a
 // part without an id such as the PIC16F84) or all zeros.

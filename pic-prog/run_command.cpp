@@ -208,6 +208,8 @@ int Report(const CommandLine& line, const Work& work)
         return kExitDone;
     const ChipInfo& chip = *work.chip;
     const std::string took = " за " + Seconds(work.seconds);
+    if ((line.command == Command::Read || line.command == Command::Verify) && CodeProtected(chip, work.area.config))
+        Say("включена защита кода: память программ и данных читается не такой, какая она есть");
     if (line.command == Command::Read) {
         if (!WriteFileAtomically(line.file, WriteIntelHex(HexOfImage(chip, work.image))))
             return Fail(kExitUsage, "не удалось записать файл " + line.file);
