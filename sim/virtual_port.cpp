@@ -147,7 +147,9 @@ void SetBreak(VirtualPort* port, bool on)
 
 bool GetCts(VirtualPort* port)
 {
-    return Input(port, [](const AdapterModel& model) { return model.cts; });
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    return port != nullptr && port == registry.open && SampleCts(port->model, Now(*port));
 }
 
 bool GetDsr(VirtualPort* port)

@@ -50,6 +50,10 @@ Session RunAndRecord(const char* tool)
     session.lines = sim::ReadVcd((dir.path() / "virtual-pic.vcd").string());
     session.chip = sim::ReplayLineRecord(session.lines);
     EXPECT_FALSE(session.lines.empty()) << tool;
+    // No rule of the chip broken: data line released for reads, a word loaded
+    // before programming, setup, hold and delay times kept.
+    for (const sim::LineEvent& e : sim::ViolationsIn(session.lines))
+        ADD_FAILURE() << tool << ": " << sim::LineName(e.line) << " at " << e.timeNs << " ns";
     return session;
 }
 
