@@ -58,13 +58,13 @@ struct MinimumTime {
     Line violation;
 };
 inline constexpr MinimumTime kMinimumTimes[] = {
-    {Gap::Tset0, 100, Line::SetupTime},     // clock and data low before MCLR rises to VPP
-    {Gap::Thld0, 5'000, Line::HoldTime},    // clock and data held after MCLR has risen
-    {Gap::Tset1, 100, Line::SetupTime},     // data in before the clock falls
-    {Gap::Thld1, 100, Line::HoldTime},      // data in held after the clock fell
+    {Gap::Tset0, 100, Line::SetupTime},       // clock and data low before MCLR rises to VPP
+    {Gap::Thld0, 5'000, Line::HoldTime},      // clock and data held after MCLR has risen
+    {Gap::Tset1, 100, Line::SetupTime},       // data in before the clock falls
+    {Gap::Thld1, 100, Line::HoldTime},        // data in held after the clock fell
     {Gap::Tdly1, 1'000, Line::CommandDelay},  // last clock fall of a command to the next clock rise
     {Gap::Tdly2, 1'000, Line::CommandDelay},  // last clock fall of a data word to the next clock rise
-    {Gap::Tdly3, 80, Line::EarlyRead},      // clock rise to data out valid during a read
+    {Gap::Tdly3, 80, Line::EarlyRead},        // clock rise to data out valid during a read
 };
 
 // True when elapsedNs is short of the gap's minimum (at the simultaneity grain).
