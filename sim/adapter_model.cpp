@@ -12,12 +12,18 @@ void RecordLine(AdapterModel& model, int64_t timeNs, Line line, bool level)
         model.lines.push_back({timeNs, line, level});
 }
 
-// The chip's output wins over the host's data-out line, which only pulls the
-// shared data line through the adapter.
+bool ChipDrives(const AdapterModel& model)
+{
+    return model.fixture == Fixture::Chip && model.chip.driving;
+}
+
+// The host releases the shared data line by raising DTR. While the chip
+// drives it, a host still pulling it low fights the chip's output; the line
+// then reads low whatever the chip puts out.
 bool DataLine(const AdapterModel& model)
 {
-    if (model.fixture == Fixture::Chip && model.chip.driving)
-        return model.chip.outBit;
+    if (ChipDrives(model))
+        return model.chip.outBit && model.dtr;
     return model.dtr;
 }
 
@@ -55,7 +61,7 @@ bool* HostOutput(AdapterModel& model, Line line)
     case Line::Rts: return &model.rts;
     case Line::Dtr: return &model.dtr;
     case Line::Break: return &model.brk;
-    default: return nullptr;  // inputs are the adapter's to drive
+    default: return nullptr;  // inputs and violations are the adapter's to record
     }
 }
 
@@ -67,7 +73,20 @@ void PassToChip(AdapterModel& model, int64_t timeNs, Line line)
     else if (line == Line::Rts)
         ChipClockChanged(chip, timeNs, model.rts, DataLine(model));
     else
-        SettleChip(chip, timeNs);
+        ChipDataChanged(chip, timeNs);
+    // A fight is recorded once, when it begins.
+    const bool fight = ChipDrives(model) && !model.dtr;
+    if (fight && !model.fighting)
+        ChipViolation(chip, timeNs, Line::DataContention);
+    model.fighting = fight;
+}
+
+// The chip's violations join the line record after the change that caused them.
+void TakeViolations(AdapterModel& model)
+{
+    for (const LineEvent& violation : model.chip.violations)
+        RecordLine(model, violation.timeNs, violation.line, violation.level);
+    model.chip.violations.clear();
 }
 
 }  // namespace
@@ -104,6 +123,18 @@ void DriveLine(AdapterModel& model, int64_t timeNs, Line line, bool level)
     if (model.fixture == Fixture::Chip)
         PassToChip(model, timeNs, line);
     UpdateInputs(model, timeNs);
+    TakeViolations(model);
+}
+
+bool SampleCts(AdapterModel& model, int64_t timeNs)
+{
+    // The chip's bit is valid only a while after the clock rose that put it out.
+    const PicChip& chip = model.chip;
+    if (ChipDrives(model) && chip.outChangedNs != model.earlyReadOfNs && TooShort(Gap::Tdly3, timeNs - chip.outChangedNs)) {
+        model.earlyReadOfNs = chip.outChangedNs;
+        RecordLine(model, timeNs, Line::EarlyRead, true);
+    }
+    return model.cts;
 }
 
 std::vector<ChipEvent> ReplayLineRecord(const std::vector<LineEvent>& record)

@@ -69,19 +69,39 @@ void DisturbCycle(PicChip& chip, int64_t timeNs)
         EndCycle(chip, timeNs, false);
 }
 
-void StartCycle(PicChip& chip, int64_t timeNs, CycleKind kind, int64_t lengthNs)
+// The latch holds nothing defined until a word has been loaded; the bulk
+// erases want all ones loaded first.
+void StartCycle(PicChip& chip, int64_t timeNs, CycleKind kind)
 {
-    chip.cycle = PendingCycle{kind, chip.space, chip.pc, chip.latch, timeNs + lengthNs};
+    if (!chip.loaded)
+        ChipViolation(chip, timeNs, Line::UnloadedProgramming);
+    chip.cycle = PendingCycle{kind, chip.space, chip.pc, chip.latch, timeNs + CycleLengthNs(kind)};
     Record(chip, timeNs, ChipEvent::CycleStart, chip.pc);
 }
 
 // A bulk erase armed by the previous command is carried out by this one.
 void BeginProgramming(PicChip& chip, int64_t timeNs, CycleKind armedBulk)
 {
-    if (armedBulk != CycleKind::None)
-        StartCycle(chip, timeNs, armedBulk, kBulkEraseNs);
-    else
-        StartCycle(chip, timeNs, CycleKind::EraseProgram, kEraseProgramNs);
+    StartCycle(chip, timeNs, armedBulk != CycleKind::None ? armedBulk : CycleKind::EraseProgram);
+}
+
+void CheckGap(PicChip& chip, int64_t timeNs, Gap gap, int64_t sinceNs)
+{
+    if (TooShort(gap, timeNs - sinceNs))
+        ChipViolation(chip, timeNs, ViolationOf(gap));
+}
+
+// Clock and data must stay put for a while after the entry into programming mode.
+void CheckHoldAfterEntry(PicChip& chip, int64_t timeNs)
+{
+    if (chip.programming)
+        CheckGap(chip, timeNs, Gap::Thld0, chip.enteredNs);
+}
+
+void EndWord(PicChip& chip, int64_t timeNs, Gap delayOwed)
+{
+    chip.wordEndNs = timeNs;
+    chip.wordEndGap = delayOwed;
 }
 
 void BeginRead(PicChip& chip, MemorySpace space)
@@ -112,7 +132,7 @@ void ExecuteCommand(PicChip& chip, int64_t timeNs, uint32_t code)
     case 5: BeginRead(chip, MemorySpace::Data); break;
     case 6: chip.pc = NextLocation(chip.pc); break;
     case 8: BeginProgramming(chip, timeNs, armed); break;
-    case 24: StartCycle(chip, timeNs, CycleKind::ProgramOnly, kProgramOnlyNs); break;
+    case 24: StartCycle(chip, timeNs, CycleKind::ProgramOnly); break;
     case 9: chip.armedBulk = CycleKind::BulkProgram; chip.space = MemorySpace::Program; break;
     case 11: chip.armedBulk = CycleKind::BulkData; chip.space = MemorySpace::Data; break;
     default: chip.armedBulk = armed; break;
@@ -134,6 +154,7 @@ void FallingEdge(PicChip& chip, int64_t timeNs, bool data)
         chip.shift |= static_cast<uint32_t>(data) << bit;
         if (chip.clocks == kCommandBits) {
             const uint32_t code = chip.shift;
+            EndWord(chip, timeNs, Gap::Tdly1);
             StartPhase(chip, ShiftPhase::Command);
             ExecuteCommand(chip, timeNs, code);  // may switch to a data phase
         }
@@ -143,6 +164,8 @@ void FallingEdge(PicChip& chip, int64_t timeNs, bool data)
         if (chip.clocks == kWordClocks) {
             // Data memory takes the low 8 bits when it is programmed.
             chip.latch = static_cast<uint16_t>((chip.shift >> 1) & kErasedWord);
+            chip.loaded = true;
+            EndWord(chip, timeNs, Gap::Tdly2);
             Record(chip, timeNs, ChipEvent::DataIn, chip.latch);
             StartPhase(chip, ShiftPhase::Command);
         }
@@ -150,6 +173,7 @@ void FallingEdge(PicChip& chip, int64_t timeNs, bool data)
     case ShiftPhase::ReadWord:
         if (chip.clocks == kWordClocks) {
             chip.driving = false;
+            EndWord(chip, timeNs, Gap::Tdly2);
             Record(chip, timeNs, ChipEvent::DataOut, chip.outWord);
             StartPhase(chip, ShiftPhase::Command);
         }
@@ -159,14 +183,17 @@ void FallingEdge(PicChip& chip, int64_t timeNs, bool data)
 
 // During a read the chip takes the data line from the second rising edge on
 // and lets it go at the sixteenth; the host samples after each falling edge.
-void RisingEdge(PicChip& chip)
+void RisingEdge(PicChip& chip, int64_t timeNs)
 {
+    if (chip.clocks == 0)
+        CheckGap(chip, timeNs, chip.wordEndGap, chip.wordEndNs);
     if (chip.phase != ShiftPhase::ReadWord)
         return;
     const int clock = chip.clocks + 1;
     if (clock >= 2 && clock < kWordClocks) {
         chip.driving = true;
         chip.outBit = (chip.outWord >> (clock - 2)) & 1;
+        chip.outChangedNs = timeNs;
     } else if (clock == kWordClocks) {
         chip.driving = false;
     }
@@ -181,6 +208,40 @@ void LeaveProgramming(PicChip& chip)
 }
 
 }  // namespace
+
+int64_t CycleLengthNs(CycleKind kind)
+{
+    for (const CycleTime& entry : kCycleTimes)
+        if (entry.kind == kind)
+            return entry.maxNs;
+    return 0;
+}
+
+bool TooShort(Gap gap, int64_t elapsedNs)
+{
+    for (const MinimumTime& entry : kMinimumTimes)
+        if (entry.gap == gap)
+            return elapsedNs < std::max(entry.minNs, kSimultaneousNs);
+    return false;
+}
+
+Line ViolationOf(Gap gap)
+{
+    for (const MinimumTime& entry : kMinimumTimes)
+        if (entry.gap == gap)
+            return entry.violation;
+    return Line::SetupTime;
+}
+
+void ChipViolation(PicChip& chip, int64_t timeNs, Line violation)
+{
+    // One entry per rule and moment is enough; the list is bounded like the events.
+    for (const LineEvent& seen : chip.violations)
+        if (seen.timeNs == timeNs && seen.line == violation)
+            return;
+    if (chip.violations.size() < kMaxEvents)
+        chip.violations.push_back({timeNs, violation, true});
+}
 
 void ResetChip(PicChip& chip, const ChipMemory& memory)
 {
@@ -212,10 +273,16 @@ void ChipPowerChanged(PicChip& chip, int64_t timeNs, bool on, bool clock, bool d
     if (clock || data)
         return;
     LeaveProgramming(chip);
+    CheckGap(chip, timeNs, Gap::Tset0, chip.pinChangeNs);
     chip.programming = true;
     chip.pc = 0;
     chip.latch = kErasedWord;
+    chip.loaded = false;
     chip.space = MemorySpace::Program;
+    chip.enteredNs = timeNs;
+    chip.latchFallNs = kLongAgoNs;
+    chip.wordEndNs = kLongAgoNs;
+    chip.outChangedNs = kLongAgoNs;
     Record(chip, timeNs, ChipEvent::PowerOn, 0);
 }
 
@@ -224,13 +291,33 @@ void ChipClockChanged(PicChip& chip, int64_t timeNs, bool clock, bool data)
     SettleChip(chip, timeNs);
     const bool edge = clock != chip.clock;
     chip.clock = clock;
-    if (!edge || !chip.programming)
+    if (!edge)
+        return;
+    CheckHoldAfterEntry(chip, timeNs);
+    chip.pinChangeNs = timeNs;
+    if (!chip.programming)
         return;
     DisturbCycle(chip, timeNs);
-    if (clock)
-        RisingEdge(chip);
-    else
-        FallingEdge(chip, timeNs, data);
+    if (clock) {
+        RisingEdge(chip, timeNs);
+        return;
+    }
+    // Commands and loaded words are latched on the falling edge; read words are not.
+    if (chip.phase != ShiftPhase::ReadWord) {
+        CheckGap(chip, timeNs, Gap::Tset1, chip.dataChangeNs);
+        chip.latchFallNs = timeNs;
+    }
+    FallingEdge(chip, timeNs, data);
+}
+
+void ChipDataChanged(PicChip& chip, int64_t timeNs)
+{
+    SettleChip(chip, timeNs);
+    CheckHoldAfterEntry(chip, timeNs);
+    if (chip.programming)
+        CheckGap(chip, timeNs, Gap::Thld1, chip.latchFallNs);
+    chip.dataChangeNs = timeNs;
+    chip.pinChangeNs = timeNs;
 }
 
 }  // namespace sim

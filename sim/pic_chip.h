@@ -4,7 +4,8 @@
 // and erase/programming cycles that take time.
 //
 // Time comes in with every call (ns since the port opened), so a replayed
-// line record gives exactly what the live run gave.
+// line record gives exactly what the live run gave. The chip also judges the
+// host's timing and finds the violations of its rules that show on the lines.
 #pragma once
 
 #include "virtual_programmer.h"
@@ -14,12 +15,6 @@
 
 namespace sim {
 
-// Self-timed cycle lengths; the data sheet gives at most 8 ms for an
-// erase/programming cycle and 10 ms for a bulk erase. The host tools wait 20 ms.
-inline constexpr int64_t kEraseProgramNs = 8'000'000;
-inline constexpr int64_t kProgramOnlyNs = 4'000'000;
-inline constexpr int64_t kBulkEraseNs = 10'000'000;
-
 inline constexpr uint16_t kConfigBase = 0x2000;
 inline constexpr uint16_t kDeviceId = 0x0560;
 inline constexpr uint16_t kErasedWord = 0x3FFF;
@@ -28,6 +23,56 @@ inline constexpr uint8_t kErasedByte = 0xFF;
 enum class MemorySpace : uint8_t { Program, Data };
 enum class ShiftPhase : uint8_t { Command, LoadWord, ReadWord };
 enum class CycleKind : uint8_t { None, EraseProgram, ProgramOnly, BulkProgram, BulkData };
+
+// The longest each self-timed cycle may take, from Microchip's PIC16F8X EEPROM
+// memory programming specification (DS30262), which covers the PIC16F84A,
+// and the PIC16F84A data sheet (DS35007: erase/write cycle time of program
+// and data memory at most 8 ms). The model always takes the whole time, so a
+// host that waits less fails here as it may on silicon; a clock edge or the
+// power going away before the end spoils the cycle.
+struct CycleTime {
+    CycleKind kind;
+    int64_t maxNs;
+};
+inline constexpr CycleTime kCycleTimes[] = {
+    {CycleKind::EraseProgram, 8'000'000},  // command 8: erase then program one location (TERA + TPROG)
+    {CycleKind::ProgramOnly, 8'000'000},   // command 24: program only (TPROG)
+    {CycleKind::BulkProgram, 10'000'000},  // commands 9, 8: bulk erase of program memory
+    {CycleKind::BulkData, 10'000'000},     // commands 11, 8: bulk erase of data memory
+};
+
+int64_t CycleLengthNs(CycleKind kind);
+
+// The host's line changes are timed in whole microseconds, and the model
+// cannot see how long a line call takes on a real port; so changes less than
+// this apart count as simultaneous, and a minimum below it is judged at this
+// grain (which is at least as strict as the chip).
+inline constexpr int64_t kSimultaneousNs = 1'000;
+
+// Minimum times of serial program/verify mode, from the timing requirements
+// of DS30262, and the violation recorded when a host cuts one short.
+enum class Gap : uint8_t { Tset0, Thld0, Tset1, Thld1, Tdly1, Tdly2, Tdly3 };
+struct MinimumTime {
+    Gap gap;
+    int64_t minNs;
+    Line violation;
+};
+inline constexpr MinimumTime kMinimumTimes[] = {
+    {Gap::Tset0, 100, Line::SetupTime},       // clock and data low before MCLR rises to VPP
+    {Gap::Thld0, 5'000, Line::HoldTime},      // clock and data held after MCLR has risen
+    {Gap::Tset1, 100, Line::SetupTime},       // data in before the clock falls
+    {Gap::Thld1, 100, Line::HoldTime},        // data in held after the clock fell
+    {Gap::Tdly1, 1'000, Line::CommandDelay},  // last clock fall of a command to the next clock rise
+    {Gap::Tdly2, 1'000, Line::CommandDelay},  // last clock fall of a data word to the next clock rise
+    {Gap::Tdly3, 80, Line::EarlyRead},        // clock rise to data out valid during a read
+};
+
+// True when elapsedNs is short of the gap's minimum (at the simultaneity grain).
+bool TooShort(Gap gap, int64_t elapsedNs);
+Line ViolationOf(Gap gap);
+
+// Times of events long past, so that no gap measured from them is short.
+inline constexpr int64_t kLongAgoNs = INT64_MIN / 4;
 
 struct PendingCycle {
     CycleKind kind = CycleKind::None;
@@ -54,6 +99,17 @@ struct PicChip {
     bool outBit = false;
     PendingCycle cycle;
     std::vector<ChipEvent> events;
+
+    // For the timing rules.
+    bool loaded = false;  // a word was loaded since entry into programming mode
+    int64_t enteredNs = kLongAgoNs;     // entry into programming mode
+    int64_t pinChangeNs = kLongAgoNs;   // last change of clock or data
+    int64_t dataChangeNs = kLongAgoNs;  // last change of the host's data line
+    int64_t latchFallNs = kLongAgoNs;   // last falling edge that latched data
+    int64_t wordEndNs = kLongAgoNs;     // falling edge that ended the last command or word
+    Gap wordEndGap = Gap::Tdly1;        // the delay owed after it
+    int64_t outChangedNs = kLongAgoNs;  // rising edge that put the last bit out
+    std::vector<LineEvent> violations;  // found since the adapter last took them
 };
 
 void ResetChip(PicChip& chip, const ChipMemory& memory);
@@ -63,6 +119,12 @@ void ChipPowerChanged(PicChip& chip, int64_t timeNs, bool on, bool clock, bool d
 
 // The clock line changed; data is the level of the data line at that moment.
 void ChipClockChanged(PicChip& chip, int64_t timeNs, bool clock, bool data);
+
+// The host changed its data line.
+void ChipDataChanged(PicChip& chip, int64_t timeNs);
+
+// Records a violation for the adapter to put in the line record.
+void ChipViolation(PicChip& chip, int64_t timeNs, Line violation);
 
 // Ends a cycle whose time is up by timeNs. Called at every event.
 void SettleChip(PicChip& chip, int64_t timeNs);

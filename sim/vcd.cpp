@@ -15,19 +15,29 @@ namespace sim {
 
 namespace {
 
+// The wires, then the violations as events. Files written before the
+// violations were recorded lack their declarations and still read.
 struct VcdSignal {
     Line line;
     char id;
     const char* name;
+    bool required;
 };
 
-constexpr std::array<VcdSignal, 5> kSignals{{
-    {Line::Rts, 'r', "rts"},
-    {Line::Dtr, 'd', "dtr"},
-    {Line::Break, 'b', "brk"},
-    {Line::Cts, 'c', "cts"},
-    {Line::Dsr, 's', "dsr"},
+constexpr std::array<VcdSignal, 11> kSignals{{
+    {Line::Rts, 'r', "rts", true},
+    {Line::Dtr, 'd', "dtr", true},
+    {Line::Break, 'b', "brk", true},
+    {Line::Cts, 'c', "cts", true},
+    {Line::Dsr, 's', "dsr", true},
+    {Line::DataContention, 'f', "contention", false},
+    {Line::UnloadedProgramming, 'u', "unloaded", false},
+    {Line::SetupTime, 'p', "setup", false},
+    {Line::HoldTime, 'h', "hold", false},
+    {Line::CommandDelay, 'y', "delay", false},
+    {Line::EarlyRead, 'e', "early_read", false},
 }};
+constexpr int kRequiredSignals = 5;
 
 const VcdSignal* SignalOf(Line line)
 {
@@ -42,7 +52,7 @@ std::string VcdHeader()
     std::string out = "$version bench virtual programmer $end\n$timescale 1 ns $end\n";
     out += "$scope module adapter $end\n";
     for (const VcdSignal& s : kSignals)
-        out += std::string("$var wire 1 ") + s.id + ' ' + s.name + " $end\n";
+        out += std::string("$var ") + (IsViolation(s.line) ? "event" : "wire") + " 1 " + s.id + ' ' + s.name + " $end\n";
     out += "$upscope $end\n$enddefinitions $end\n";
     return out;
 }
@@ -63,9 +73,9 @@ std::vector<std::string_view> Tokens(std::string_view text)
     return tokens;
 }
 
-// Reads the declarations up to $enddefinitions: the five signals, 1 ns.
-// Returns the index of the first token after them, or nullopt.
-std::optional<size_t> ReadDeclarations(const std::vector<std::string_view>& tokens, std::array<char, 5>& ids)
+// Reads the declarations up to $enddefinitions: the five wires, the
+// violations if any, 1 ns. Returns the index of the first token after them, or nullopt.
+std::optional<size_t> ReadDeclarations(const std::vector<std::string_view>& tokens, std::array<char, kSignals.size()>& ids)
 {
     std::string timescale;
     int found = 0;
@@ -86,17 +96,18 @@ std::optional<size_t> ReadDeclarations(const std::vector<std::string_view>& toke
             for (size_t k = 0; k < kSignals.size(); ++k) {
                 if (body[3] == kSignals[k].name && ids[k] == 0) {
                     ids[k] = body[2][0];
-                    ++found;
+                    found += kSignals[k].required ? 1 : 0;
                 }
             }
         }
     }
-    if (i + 1 >= tokens.size() || tokens[i + 1] != "$end" || timescale != "1ns" || found != static_cast<int>(kSignals.size()))
+    if (i + 1 >= tokens.size() || tokens[i + 1] != "$end" || timescale != "1ns" || found != kRequiredSignals)
         return std::nullopt;
     return i + 2;  // past "$enddefinitions $end"
 }
 
-bool ReadChange(std::string_view token, int64_t timeNs, const std::array<char, 5>& ids, std::vector<LineEvent>& record)
+bool ReadChange(std::string_view token, int64_t timeNs, const std::array<char, kSignals.size()>& ids,
+                std::vector<LineEvent>& record)
 {
     if (token.size() != 2 || (token[0] != '0' && token[0] != '1'))
         return false;
@@ -110,6 +121,26 @@ bool ReadChange(std::string_view token, int64_t timeNs, const std::array<char, 5
 }
 
 }  // namespace
+
+bool IsViolation(Line line)
+{
+    return line >= Line::DataContention && line <= Line::EarlyRead;
+}
+
+const char* LineName(Line line)
+{
+    const VcdSignal* signal = SignalOf(line);
+    return signal != nullptr ? signal->name : "?";
+}
+
+std::vector<LineEvent> ViolationsIn(const std::vector<LineEvent>& record)
+{
+    std::vector<LineEvent> found;
+    for (const LineEvent& event : record)
+        if (IsViolation(event.line))
+            found.push_back(event);
+    return found;
+}
 
 bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path)
 {
@@ -137,7 +168,7 @@ std::vector<LineEvent> ReadVcd(const std::string& path)
     if (!text)
         return {};
     const std::vector<std::string_view> tokens = Tokens(*text);
-    std::array<char, 5> ids{};
+    std::array<char, kSignals.size()> ids{};
     const std::optional<size_t> body = ReadDeclarations(tokens, ids);
     if (!body)
         return {};

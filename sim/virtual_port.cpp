@@ -54,15 +54,22 @@ std::optional<Fixture> FixtureNamed(std::string_view name)
     return std::nullopt;
 }
 
-// Time of the next line change; never earlier than the last one.
-int64_t Now(VirtualPort& port)
+// The port's time now; never earlier than the last line change.
+int64_t TimeNow(const VirtualPort& port)
 {
     int64_t now = port.manualNs;
     if (!port.manualClock) {
         const auto elapsed = std::chrono::steady_clock::now() - port.opened;
         now = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count();
     }
-    port.lastNs = std::max(port.lastNs, now);
+    return std::max(port.lastNs, now);
+}
+
+// Time of the next line change. Reading an input does not move it, so a
+// test may still set the virtual time after reading.
+int64_t Now(VirtualPort& port)
+{
+    port.lastNs = TimeNow(port);
     return port.lastNs;
 }
 
@@ -147,7 +154,9 @@ void SetBreak(VirtualPort* port, bool on)
 
 bool GetCts(VirtualPort* port)
 {
-    return Input(port, [](const AdapterModel& model) { return model.cts; });
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    return port != nullptr && port == registry.open && SampleCts(port->model, TimeNow(*port));
 }
 
 bool GetDsr(VirtualPort* port)

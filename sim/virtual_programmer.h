@@ -15,8 +15,10 @@
 //
 // The chip's memory lives in virtual-pic.hex in the working directory, read
 // when the port opens and saved atomically when it closes. Every line change
-// is recorded with its time; the record of the session is written beside it
-// as virtual-pic.vcd when the port closes.
+// is recorded with its time, and so is every rule of the chip's programming
+// interface that the host breaks (cycle times, data line contention, setup
+// and hold times; see pic_chip.h); the record of the session is written
+// beside it as virtual-pic.vcd when the port closes.
 //
 // This code models wires and a chip; it knows nothing of the host's protocol code.
 #pragma once
@@ -55,13 +57,34 @@ bool GetRi(VirtualPort* port);
 // ---------------------------------------------------------------------------
 // For tests and tools that look at what happened on the wires.
 
-enum class Line : uint8_t { Rts, Dtr, Break, Cts, Dsr };
+// The five wires, then the chip's rules that a host broke. A violation is
+// recorded as an event of its own (level true) at the moment it happens; the
+// model goes on as it did, but real silicon may not. In the VCD each is an
+// event signal named as below.
+enum class Line : uint8_t {
+    Rts, Dtr, Break, Cts, Dsr,
+    DataContention,       // "contention": the host pulls the data line while the chip drives it
+    UnloadedProgramming,  // "unloaded": Begin Programming with no word loaded since power-on
+    SetupTime,            // "setup": clock or data changed too close before the edge it must precede
+    HoldTime,             // "hold": clock or data changed too close after the edge it must follow
+    CommandDelay,         // "delay": the next clock rose too soon after a command or word ended
+    EarlyRead,            // "early_read": the data line was read too soon after the chip's clock rose
+};
 
 struct LineEvent {
     int64_t timeNs;  // since the port was opened
     Line line;
-    bool level;      // raw level after the change
+    bool level;      // raw level after the change; true for a violation
 };
+
+// True for the violation entries of a record.
+bool IsViolation(Line line);
+
+// The signal's name in the VCD ("rts", ..., "contention", "early_read").
+const char* LineName(Line line);
+
+// The violation entries of a record, in order.
+std::vector<LineEvent> ViolationsIn(const std::vector<LineEvent>& record);
 
 // What the chip saw, decoded by the chip model itself as it ran.
 struct ChipEvent {
@@ -98,6 +121,7 @@ void SetVirtualTime(VirtualPort* port, int64_t timeNs);
 
 // Runs a line record through a fresh chip model (erased memory) and returns
 // what the chip saw, so a test of a separate process can decode its wires.
+// Violation entries in the record are skipped.
 std::vector<ChipEvent> ReplayLineRecord(const std::vector<LineEvent>& record);
 
 // The chip's nonvolatile memory.

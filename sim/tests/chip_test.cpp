@@ -16,13 +16,17 @@ protected:
         ASSERT_NE(port_, nullptr);
     }
 
+    // A test that breaks a rule of the chip on purpose says which; every other
+    // test must keep to all of them.
     void TearDown() override
     {
         sim::CloseVirtualPort(port_);
+        EXPECT_EQ(simtest::ViolationNames(sim::LastLineRecord()), expectedViolations_);
         TempDirTest::TearDown();
     }
 
     sim::VirtualPort* port_ = nullptr;
+    std::vector<std::string> expectedViolations_;
 };
 
 TEST_F(ChipTest, EntersProgrammingModeOnlyWithClockAndDataLow)
@@ -272,13 +276,13 @@ TEST_F(ChipTest, CycleCutShortByTheNextCommandOrPowerOffIsSpoiled)
     host.Command(2);
     host.Word(0x000F);
     host.Command(24);
-    host.Wait(3'000'000);  // under the 4 ms it takes
+    host.Wait(7'990'000);  // the next clock rises just under the 8 ms it may take
     EXPECT_EQ(host.Read(4), 0x00FF);  // never programmed
 
     host.Command(2);
     host.Word(0x0000);
     host.Command(8);
-    host.Wait(7'000'000);  // under 8 ms
+    host.Wait(7'990'000);
     EXPECT_EQ(host.Read(4), 0x3FFF);  // erased, never programmed
     host.PowerOff();
 
@@ -300,26 +304,90 @@ TEST_F(ChipTest, ChipDrivesTheDataLineFromClock2ToTheRiseOfClock16)
 {
     WireHost host(port_);
     host.PowerOn();
-    host.Write(2, 0x2001);  // bits 0 and 13 set
+    host.Write(2, 0x1FFE);  // bits 0 and 13 clear: the chip pulls the released line low there
     host.Command(4);
-    host.Dtr(false);  // the host keeps pulling low: only the chip can read high
+    host.Dtr(true);
     std::vector<bool> whileHigh;
     std::vector<bool> afterFall;
     for (int clock = 1; clock <= 16; ++clock) {
         host.Rts(true);
+        host.Wait(1000);  // the chip's bit is valid a while after the rise
         whileHigh.push_back(sim::GetCts(port_));
         host.Rts(false);
         afterFall.push_back(sim::GetCts(port_));
     }
-    std::vector<bool> expected(16, false);
-    expected[1] = true;   // clock 2: bit 0
-    expected[14] = true;  // clock 15: bit 13, let go at the next rise
+    std::vector<bool> expected(16, true);
+    expected[1] = false;   // clock 2: bit 0
+    expected[14] = false;  // clock 15: bit 13, let go at the next rise
     EXPECT_EQ(whileHigh, expected);
     EXPECT_EQ(afterFall, expected);
+}
+
+TEST_F(ChipTest, ReadThatDoesNotReleaseTheDataLineIsRecordedAsAFight)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    host.Write(2, 0x3FFF);
+    host.Command(4);
+    host.Dtr(false);  // still pulling low: the line reads low whatever the chip puts out
+    for (bool bit : host.ReadClocks(false))
+        EXPECT_FALSE(bit);
+    // Released, then pulled down in the middle of the next read; and a bit
+    // read at the very moment of the rise that puts it out.
+    host.Command(4);
     host.Dtr(true);
-    EXPECT_TRUE(sim::GetCts(port_));
+    host.ReadBit();
+    host.ReadBit();
     host.Dtr(false);
-    EXPECT_FALSE(sim::GetCts(port_));
+    host.Dtr(true);
+    host.Rts(true);
+    EXPECT_TRUE(sim::GetCts(port_));
+    expectedViolations_ = {"contention", "contention", "early_read"};
+}
+
+TEST_F(ChipTest, BeginProgrammingWithNoWordLoadedSincePowerOnIsRecorded)
+{
+    WireHost host(port_);
+    host.PowerOn();
+    host.Command(9);
+    host.Command(8);  // the bulk erase wants all ones loaded first
+    host.Wait(20'000'000);
+    host.Write(2, 0x0123);  // loaded: fine from here on
+    host.Command(24);
+    host.Wait(20'000'000);
+    host.PowerOff();
+    host.PowerOn();  // the load does not outlive the power
+    host.Command(24);
+    host.Wait(20'000'000);
+    host.PowerOff();
+    expectedViolations_ = {"unloaded", "unloaded"};
+}
+
+// Changes that come less than 1 us apart are simultaneous for the chip.
+TEST_F(ChipTest, SimultaneousChangesBreakSetupHoldAndDelayTimes)
+{
+    WireHost host(port_);
+    host.Rts(false);
+    host.Dtr(false);
+    host.Simultaneous();
+    host.Power(true);  // data fell with the power's rise: setup
+    host.Rts(true);    // 1 us after the rise, under the 5 us: hold
+    host.Wait(10'000);
+    host.Rts(false);   // bit 0 of a command: 0
+    host.Rts(true);
+    host.Dtr(true);
+    host.Simultaneous();
+    host.Rts(false);  // bit 1, data changed with the latching fall: setup
+    host.Simultaneous();
+    host.Dtr(false);  // and right after it: hold
+    for (int bit = 2; bit < 6; ++bit)
+        host.SendBit(true);  // command 62, unknown
+    host.Simultaneous();
+    host.Rts(true);  // the next command starts with no delay after the last one
+    host.Rts(false);
+    host.PowerOff();
+    expectedViolations_ = {"setup", "hold", "setup", "hold", "delay"};
+    EXPECT_EQ(ValuesOfKind(sim::LastChipRecord(), ChipEvent::Command), (std::vector<uint32_t>{62}));
 }
 
 }  // namespace

@@ -98,17 +98,28 @@ TEST_F(PortTest, VcdWrittenAtCloseReadsBackAsTheRecord)
 
     const std::vector<LineEvent> record = sim::LastLineRecord();
     ASSERT_GT(record.size(), 100u);
+    EXPECT_TRUE(sim::ViolationsIn(record).empty());
     EXPECT_EQ(sim::ReadVcd("virtual-pic.vcd"), record);
     ASSERT_TRUE(sim::WriteVcd(record, "copy.vcd"));
     EXPECT_EQ(sim::ReadVcd("copy.vcd"), record);
 
-    const std::vector<LineEvent> hand = {{0, Line::Rts, true}, {0, Line::Cts, false}, {7, Line::Dsr, true},
-                                         {7, Line::Dtr, false}, {9, Line::Break, true}};
+    const std::vector<LineEvent> hand = {{0, Line::Rts, true},  {0, Line::Cts, false},  {7, Line::Dsr, true},
+                                         {7, Line::Dtr, false}, {9, Line::Break, true}, {9, Line::HoldTime, true}};
     ASSERT_TRUE(sim::WriteVcd(hand, "hand.vcd"));
     const std::string text = ReadFileText("hand.vcd").value_or("");
     EXPECT_NE(text.find("$timescale 1 ns $end"), std::string::npos);
-    EXPECT_NE(text.find("#0\n1r\n0c\n#7\n1s\n0d\n#9\n1b\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("$var event 1 h hold $end"), std::string::npos);
+    EXPECT_NE(text.find("#0\n1r\n0c\n#7\n1s\n0d\n#9\n1b\n1h\n"), std::string::npos) << text;
     EXPECT_EQ(sim::ReadVcd("hand.vcd"), hand);
+    // A record written before violations were declared still reads.
+    std::string old;
+    for (const char* line : {"$version bench virtual programmer $end", "$timescale 1 ns $end",
+                                    "$scope module adapter $end", "$var wire 1 r rts $end", "$var wire 1 d dtr $end",
+                                    "$var wire 1 b brk $end", "$var wire 1 c cts $end", "$var wire 1 s dsr $end",
+                                    "$upscope $end", "$enddefinitions $end", "#0", "1r", "0c", "#7", "1s", "0d"})
+        old += std::string(line) + "\n";
+    std::ofstream("old.vcd", std::ios::binary) << old;
+    EXPECT_EQ(sim::ReadVcd("old.vcd"), std::vector<LineEvent>(hand.begin(), hand.begin() + 4));
     EXPECT_FALSE(sim::WriteVcd(hand, "no-such-dir/x.vcd"));
 }
 
@@ -148,34 +159,55 @@ TEST_F(PortTest, ReplayOfALiveRunGivesTheSameChipEvents)
     sim::CloseVirtualPort(port);
 
     const std::vector<ChipEvent> live = sim::LastChipRecord();
+    EXPECT_TRUE(sim::ViolationsIn(sim::LastLineRecord()).empty()) << "line changes at least 1 us apart";
     EXPECT_EQ(simtest::ValuesOfKind(live, ChipEvent::CycleDone).size(), 2u);
     EXPECT_EQ(simtest::ValuesOfKind(live, ChipEvent::DataIn), (std::vector<uint32_t>{0x1A5A, 0x0033, 0x0001}));
     EXPECT_EQ(sim::ReplayLineRecord(sim::LastLineRecord()), live);
     EXPECT_EQ(sim::ReplayLineRecord(sim::ReadVcd("virtual-pic.vcd")), live);
 }
 
-TEST_F(PortTest, ReplayOfAHandWrittenRecordTimesTheCycle)
+// Power up, load all ones, send the commands, then one clock pulse pulseNs
+// after the last command ended (startNs); line changes 1 us apart.
+std::vector<LineEvent> CycleRecord(const std::vector<int>& commands, int64_t pulseNs, int64_t& startNs)
 {
-    // Power up, command 8 (bits 0,0,0,1,0,0), then one clock pulse at a chosen time.
-    auto record = [](int64_t pulseNs) {
-        std::vector<LineEvent> r = {{0, Line::Rts, false}, {0, Line::Dtr, false}, {10, Line::Break, true}};
-        int64_t t = 100;
-        for (int bit = 0; bit < 6; ++bit) {
-            r.push_back({t++, Line::Dtr, bit == 3});
-            r.push_back({t++, Line::Rts, true});
-            r.push_back({t++, Line::Rts, false});
+    std::vector<LineEvent> r = {{0, Line::Rts, false}, {0, Line::Dtr, false}, {10'000, Line::Break, true}};
+    int64_t t = 100'000;
+    auto send = [&](int value, int bits) {
+        for (int bit = 0; bit < bits; ++bit) {
+            r.push_back({t += 1000, Line::Dtr, ((value >> bit) & 1) != 0});
+            r.push_back({t += 1000, Line::Rts, true});
+            r.push_back({t += 1000, Line::Rts, false});
         }
-        r.push_back({pulseNs, Line::Rts, true});
-        return r;
     };
-    const int64_t start = 100 + 6 * 3 - 1;  // the sixth falling edge
-    const auto early = sim::ReplayLineRecord(record(start + 8'000'000 - 1));
-    ASSERT_EQ(early.size(), 4u);
-    EXPECT_EQ(early[3].kind, ChipEvent::CycleSpoiled);
-    const auto late = sim::ReplayLineRecord(record(start + 8'000'000));
-    ASSERT_EQ(late.size(), 4u);
-    EXPECT_EQ(late[3].kind, ChipEvent::CycleDone);
-    EXPECT_EQ(late[3].timeNs, start + 8'000'000);
+    send(2, 6);
+    send(0x7FFE, 16);
+    for (int command : commands)
+        send(command, 6);
+    startNs = t;
+    r.push_back({t + pulseNs, Line::Rts, true});
+    return r;
+}
+
+TEST_F(PortTest, ReplayOfAHandWrittenRecordTimesEachCycle)
+{
+    // The longest times the chip may take: 8 ms to program a location (with
+    // or without erasing it first), 10 ms for a bulk erase.
+    struct Cycle {
+        std::vector<int> commands;
+        int64_t maxNs;
+    };
+    const Cycle cycles[] = {{{8}, 8'000'000}, {{24}, 8'000'000}, {{9, 8}, 10'000'000}, {{11, 8}, 10'000'000}};
+    for (const Cycle& cycle : cycles) {
+        const int code = cycle.commands.front();
+        int64_t start = 0;
+        const auto early = sim::ReplayLineRecord(CycleRecord(cycle.commands, cycle.maxNs - 1, start));
+        ASSERT_FALSE(early.empty());
+        EXPECT_EQ(early.back().kind, ChipEvent::CycleSpoiled) << code;
+        const auto late = sim::ReplayLineRecord(CycleRecord(cycle.commands, cycle.maxNs, start));
+        ASSERT_FALSE(late.empty());
+        EXPECT_EQ(late.back().kind, ChipEvent::CycleDone) << code;
+        EXPECT_EQ(late.back().timeNs, start + cycle.maxNs) << code;
+    }
 }
 
 }  // namespace

@@ -64,9 +64,10 @@ protected:
     std::filesystem::path previous_;
 };
 
-// Drives the lines as the programmer protocol does, at raw levels. With a
-// manual clock every line change is 1 us after the previous one and waits are
-// exact; otherwise the port's steady clock runs.
+// Drives the lines as the programmer protocol does, at raw levels. Every line
+// change comes at least 1 us after the previous one, the least the chip
+// counts as apart; with a manual clock exactly that, and waits are exact;
+// otherwise the port's steady clock runs.
 class WireHost {
 public:
     explicit WireHost(sim::VirtualPort* port, bool manualClock = true) : port_(port), manual_(manualClock)
@@ -84,12 +85,16 @@ public:
             std::this_thread::sleep_for(std::chrono::nanoseconds(ns));
     }
 
+    // The next line change comes at the same moment as the last one.
+    void Simultaneous() { simultaneous_ = true; }
+
     void Rts(bool on) { Step(); sim::SetRts(port_, on); }
     void Dtr(bool on) { Step(); sim::SetDtr(port_, on); }
     void Power(bool on) { Step(); sim::SetBreak(port_, on); }
 
-    // Clock and data low, then the power line, as the host switches the target.
-    void PowerOn() { Rts(false); Dtr(false); Power(true); }
+    // Clock and data low, then the power line, as the host switches the target;
+    // then the hold time after the rise.
+    void PowerOn() { Rts(false); Dtr(false); Power(true); Wait(10'000); }
     void PowerOff() { Rts(false); Dtr(false); Power(false); }
 
     void SendBit(bool bit) { Dtr(bit); Rts(true); Rts(false); }
@@ -159,14 +164,25 @@ public:
 private:
     void Step()
     {
-        if (manual_)
+        if (!simultaneous_)
             Wait(1000);
+        simultaneous_ = false;
     }
 
     sim::VirtualPort* port_;
     bool manual_;
+    bool simultaneous_ = false;
     int64_t now_ = 0;
 };
+
+// The names of the violations in a record, in order.
+inline std::vector<std::string> ViolationNames(const std::vector<sim::LineEvent>& record)
+{
+    std::vector<std::string> names;
+    for (const sim::LineEvent& e : sim::ViolationsIn(record))
+        names.push_back(sim::LineName(e.line));
+    return names;
+}
 
 inline std::vector<sim::ChipEvent> EventsOfKind(const std::vector<sim::ChipEvent>& events, sim::ChipEvent::Kind kind)
 {
