@@ -120,6 +120,7 @@ TEST_F(PicProg, WritesAnAssembledProgramReadsItBackAndVerifiesIt)
     EXPECT_EQ(record.Count(Kind::CycleSpoiled), 0u);
     ExpectFullCycles(record);
     EXPECT_EQ(record.Count(Kind::PowerOn), record.Count(Kind::PowerOff));
+    EXPECT_TRUE(sim::ViolationsIn(record.lines).empty()) << "no rule of the chip broken on the wires";
 
     const PicProgRun read = Run({"read", "back.hex"});
     ASSERT_EQ(read.exitCode, 0) << read.err;
@@ -195,6 +196,7 @@ TEST_F(PicProg, CtrlCInTheMiddleLeavesTheTargetUnpowered)
     EXPECT_GT(done, 2u) << "interrupted while programming, after the erase";
     EXPECT_LT(done, 2u + 300 + 5) << "interrupted before the end";
     EXPECT_EQ(record.Count(Kind::CycleSpoiled), 0u) << "a cycle under way was let finish";
+    EXPECT_TRUE(sim::ViolationsIn(record.lines).empty());
     // Switched off by the program: clock and data low for the 40 ms before the
     // power falls (the port's closing would drop all three at once).
     const auto powerOff = std::ranges::find_if(record.lines.rbegin(), record.lines.rend(), [](const sim::LineEvent& e) {
