@@ -187,7 +187,7 @@ TEST_F(PicProg, CtrlCInTheMiddleLeavesTheTargetUnpowered)
     dir_.Write("big.hex", WriteIntelHex(HexOfImage(Pic16f84a(), image)));
     UseVirtualProgrammer(20);
 
-    const PicProgRun run = Run({"write", "big.hex"}, {.interruptAfterMs = 1500});
+    const PicProgRun run = Run({"write", "big.hex"}, {.interruptAfterMs = 2000});
     EXPECT_EQ(run.signal, SIGINT) << "ends as interrupted, exit code " << run.exitCode;
     EXPECT_NE(run.err.find("прервано: питание микросхемы выключено, порт закрыт"), std::string::npos) << run.err;
 
