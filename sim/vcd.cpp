@@ -111,7 +111,7 @@ bool ReadChange(std::string_view token, int64_t timeNs, const std::array<char, 5
 
 }  // namespace
 
-bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path)
+std::string VcdText(const std::vector<LineEvent>& record)
 {
     std::string out = VcdHeader();
     int64_t shown = -1;
@@ -128,15 +128,23 @@ bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path)
         out += signal->id;
         out += '\n';
     }
-    return WriteFileAtomically(path, out);
+    return out;
+}
+
+bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path)
+{
+    return WriteFileAtomically(path, VcdText(record));
 }
 
 std::vector<LineEvent> ReadVcd(const std::string& path)
 {
     const std::optional<std::string> text = ReadFileText(path);
-    if (!text)
-        return {};
-    const std::vector<std::string_view> tokens = Tokens(*text);
+    return text ? ReadVcdText(*text) : std::vector<LineEvent>{};
+}
+
+std::vector<LineEvent> ReadVcdText(std::string_view text)
+{
+    const std::vector<std::string_view> tokens = Tokens(text);
     std::array<char, 5> ids{};
     const std::optional<size_t> body = ReadDeclarations(tokens, ids);
     if (!body)
