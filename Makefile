@@ -42,4 +42,4 @@ fuzz: deps
 	@scripts/fuzz $(BUILD)-fuzz
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz
