@@ -103,15 +103,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckInteger(text, "Vantrel_Pitanie", settings.powerInv, defaults.powerInv);
 
     const std::string& port = settings.portName;
-    if (port.find_first_of("\r\n") != std::string::npos || (!port.empty() && port.find_first_of(" \t") == 0) ||
-        (!port.empty() && port.find_last_of(" \t") == port.size() - 1))
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    if (port.find_first_of("\r\n") != std::string::npos || (!port.empty() && (blank(port.front()) || blank(port.back()))))
         std::abort();
 
-    if (text.substr(0, 3) != "\xEF\xBB\xBF" && !SameSettings(settings, ParseProgrammerSettings("\xEF\xBB\xBF" + std::string(text))))
+    const std::string file(text);
+    const bool marked = text.substr(0, 3) == "\xEF\xBB\xBF";
+    if (!marked && !SameSettings(settings, ParseProgrammerSettings("\xEF\xBB\xBF" + file)))
         std::abort();
     if (!SameSettings(settings, ParseProgrammerSettings(Replaced(text, '\n', "\r\n"))))
         std::abort();
-    if (!SameSettings(settings, ParseProgrammerSettings(std::string(text) + "\n[Programmer]\nVantrel_Delay=1\nComPortName=X\n")))
+    const std::string grouped = file + "\n[Programmer]\nVantrel_Delay=1\nComPortName=X\n";
+    if (!SameSettings(settings, ParseProgrammerSettings(grouped)))
         std::abort();
     return 0;
 }

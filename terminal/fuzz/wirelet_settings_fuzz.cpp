@@ -4,7 +4,7 @@
 //     the same bytes, but for 0x98 (unassigned), which comes back as "?";
 //   - UTF-8 to code page 1251 turns each well-formed character into its byte,
 //     or "?" when the code page lacks it, and each byte of a malformed
-//     sequence into "?";
+//     sequence into "?"; text the code page can hold converts back unchanged;
 //   - the same file in UTF-8 after a byte-order mark reads the same;
 //   - whatever was read is written by SettingsFileText and read back unchanged.
 #include "cp1251.h"
@@ -104,6 +104,8 @@ void CheckCodePage(std::string_view bytes)
         expected += n != 0 && found != CodePage().end() ? found->second : '?';
     }
     Check(Utf8ToCp1251(bytes) == expected);
+    if (expected.find('?') == std::string::npos)
+        Check(Cp1251ToUtf8(expected) == bytes);
 }
 
 std::array<int32_t, 8> Stored(const PortSettings& s)
