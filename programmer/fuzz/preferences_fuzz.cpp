@@ -104,7 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string& port = settings.portName;
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    if (port.find_first_of("\r\n") != std::string::npos || (!port.empty() && (blank(port.front()) || blank(port.back()))))
+    const bool blankEnd = !port.empty() && (blank(port.front()) || blank(port.back()));
+    if (blankEnd || port.find_first_of("\r\n") != std::string::npos)
         std::abort();
 
     const std::string file(text);
