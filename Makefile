@@ -37,9 +37,9 @@ tsan: deps
 	@cmake --build $(BUILD)-tsan -j $(JOBS)
 	@cd $(BUILD)-tsan && ctest --output-on-failure -j $(JOBS) --timeout 900 -L threads
 
-# The member-text and result-format parsers under libFuzzer, for a bounded time.
+# Every reader of outside input under libFuzzer, each for a fixed time.
 fuzz: deps
-	@scripts/fuzz-automation
+	@scripts/fuzz $(BUILD)-fuzz
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz

@@ -51,9 +51,12 @@ int ContinuationCount(unsigned char lead)
 }
 
 // Decodes one sequence at i and advances past it; a malformed one yields
-// U+FFFD and skips a single byte, so the rest of the text survives.
+// U+FFFD and skips a single byte, so the rest of the text survives. Longer
+// forms than needed count as malformed: C0 80 is not a NUL, nor E0 90 90 an
+// "А". So do encoded surrogates and values past U+10FFFF.
 char32_t NextChar(std::string_view s, std::size_t& i)
 {
+    static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
     const auto lead = static_cast<unsigned char>(s[i]);
     if (lead < 0x80) {
         ++i;
@@ -72,6 +75,10 @@ char32_t NextChar(std::string_view s, std::size_t& i)
             return 0xFFFD;
         }
         c = (c << 6) | (b & 0x3F);
+    }
+    if (c < kLeast[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        ++i;
+        return 0xFFFD;
     }
     i += more + 1;
     return c;

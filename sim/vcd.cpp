@@ -142,7 +142,7 @@ std::vector<LineEvent> ViolationsIn(const std::vector<LineEvent>& record)
     return found;
 }
 
-bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path)
+std::string VcdText(const std::vector<LineEvent>& record)
 {
     std::string out = VcdHeader();
     int64_t shown = -1;
@@ -159,15 +159,23 @@ bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path)
         out += signal->id;
         out += '\n';
     }
-    return WriteFileAtomically(path, out);
+    return out;
+}
+
+bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path)
+{
+    return WriteFileAtomically(path, VcdText(record));
 }
 
 std::vector<LineEvent> ReadVcd(const std::string& path)
 {
     const std::optional<std::string> text = ReadFileText(path);
-    if (!text)
-        return {};
-    const std::vector<std::string_view> tokens = Tokens(*text);
+    return text ? ReadVcdText(*text) : std::vector<LineEvent>{};
+}
+
+std::vector<LineEvent> ReadVcdText(std::string_view text)
+{
+    const std::vector<std::string_view> tokens = Tokens(text);
     std::array<char, kSignals.size()> ids{};
     const std::optional<size_t> body = ReadDeclarations(tokens, ids);
     if (!body)

@@ -114,6 +114,10 @@ bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path);
 // Reads a VCD written by WriteVcd back into a record; empty on a foreign file.
 std::vector<LineEvent> ReadVcd(const std::string& path);
 
+// The text WriteVcd writes, and the record read from such text.
+std::string VcdText(const std::vector<LineEvent>& record);
+std::vector<LineEvent> ReadVcdText(std::string_view text);
+
 // For tests: from now on the port's line changes are stamped with timeNs
 // (since open) instead of the steady clock, so erase/programming cycles can
 // be timed exactly. A time before the last change counts as that time.

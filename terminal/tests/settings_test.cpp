@@ -78,6 +78,15 @@ TEST(Cp1251, UnmappableAndMalformedTextBecomesQuestionMarks)
     EXPECT_EQ(Utf8ToCp1251("\xEF\xBF\xBD"), "?");
 }
 
+TEST(Cp1251, LongerFormsSurrogatesAndValuesPastUnicodeAreMalformed)
+{
+    EXPECT_EQ(Utf8ToCp1251("a\xC0\x80z"), "a??z");          // a NUL in two bytes
+    EXPECT_EQ(Utf8ToCp1251("\xE0\x90\x90"), "???");         // "А" in three bytes
+    EXPECT_EQ(Utf8ToCp1251("\xED\xA0\x80"), "???");         // U+D800
+    EXPECT_EQ(Utf8ToCp1251("\xF4\x90\x80\x80"), "????");    // U+110000
+    EXPECT_EQ(Utf8ToCp1251("\xD0\x90\xE2\x84\x96"), "\xC0\xB9");  // "А№" still converts
+}
+
 TEST(CollectSettings, DerivesTheSettingsStringAndHandshakeFromPositions)
 {
     const struct {

@@ -1,6 +1,7 @@
 // Linux: hidapi's hidraw backend, loaded at run time like the HID libraries on
 // Windows, so that a machine without it still runs (nothing is ever found).
 #include "hid_backend.h"
+#include "report_descriptor.h"
 
 #include <hidapi.h>
 
@@ -67,27 +68,7 @@ std::string ReadSmallFile(const std::string& path)
     return text;
 }
 
-// A Report ID item (tag 8, global) anywhere in the descriptor means the
-// device numbers its reports and hidraw already puts the id first.
-bool DescriptorHasReportIds(const std::string& d)
-{
-    size_t i = 0;
-    while (i < d.size()) {
-        auto prefix = static_cast<std::uint8_t>(d[i]);
-        if (prefix == 0xFE) {  // long item: size byte, tag byte, data
-            if (i + 1 >= d.size())
-                break;
-            i += 3 + static_cast<std::uint8_t>(d[i + 1]);
-            continue;
-        }
-        if ((prefix & 0xFC) == 0x84)
-            return true;
-        size_t size = prefix & 3;
-        i += 1 + (size == 3 ? 4 : size);
-    }
-    return false;
-}
-
+// hidraw puts the id first only for a device that numbers its reports.
 bool ReportsAreNumbered(const std::string& devicePath)
 {
     auto slash = devicePath.rfind('/');

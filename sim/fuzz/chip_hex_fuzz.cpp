@@ -1,0 +1,91 @@
+// libFuzzer target for the virtual chip's Intel HEX reader. The input is the
+// file's text, read as it is and once more with each record's byte count and
+// checksum made right, so that changed addresses, types and data get past
+// them. Besides not crashing:
+//   - a refused file leaves an erased chip and says why;
+//   - an accepted one holds only what a PIC16F84A can: 14-bit words, the
+//     device id and the two unimplemented locations as the chip answers them;
+//   - written out again it reads back to the same memory, and that text is
+//     what the memory writes.
+#include "virtual_programmer.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+void Check(bool ok)
+{
+    if (!ok)
+        std::abort();
+}
+
+bool SameMemory(const sim::ChipMemory& a, const sim::ChipMemory& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// Every line ":" hex digits gets the count and checksum its bytes need.
+std::string WithRightSums(std::string_view text)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        std::string line(text.substr(0, end));
+        text.remove_prefix(std::min(end + 1, text.size()));
+        const bool record = line.size() >= 11 && line.size() % 2 == 1 && line[0] == ':' &&
+                            line.find_first_not_of("0123456789ABCDEFabcdef", 1) == std::string::npos;
+        if (record) {
+            const std::size_t count = (line.size() - 11) / 2;
+            line[1] = kDigits[count >> 4 & 0xF];
+            line[2] = kDigits[count & 0xF];
+            unsigned sum = 0;
+            for (std::size_t i = 1; i + 2 < line.size(); i += 2)
+                sum += static_cast<unsigned>(std::stoul(line.substr(i, 2), nullptr, 16));
+            line[line.size() - 2] = kDigits[(0x100 - sum) >> 4 & 0xF];
+            line[line.size() - 1] = kDigits[(0x100 - sum) & 0xF];
+        }
+        out += line + '\n';
+    }
+    return out;
+}
+
+void CheckReading(std::string_view text)
+{
+    const sim::ChipMemory erased = sim::ErasedChipMemory();
+    sim::ChipMemory memory;
+    std::memset(&memory, 0xA5, sizeof memory);
+    std::string error;
+    if (!sim::ChipMemoryFromHex(text, memory, error)) {
+        Check(!error.empty() && SameMemory(memory, erased));
+        return;
+    }
+
+    for (uint16_t word : memory.program)
+        Check(word <= 0x3FFF);
+    for (uint16_t word : memory.config)
+        Check(word <= 0x3FFF);
+    Check(memory.config[4] == erased.config[4] && memory.config[5] == erased.config[5] &&
+          memory.config[6] == erased.config[6]);
+
+    const std::string written = sim::ChipMemoryToHex(memory);
+    sim::ChipMemory back;
+    Check(sim::ChipMemoryFromHex(written, back, error));
+    Check(SameMemory(back, memory));
+    Check(sim::ChipMemoryToHex(back) == written);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    CheckReading(text);
+    CheckReading(WithRightSums(text));
+    return 0;
+}
