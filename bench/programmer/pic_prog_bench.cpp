@@ -108,6 +108,7 @@ uint32_t CycleMicroseconds(uint32_t command)
 struct Ideal {
     double fixedUs = 0;    // presence test, switching, settling
     double commandUs = 0;  // bit times and cycle waits
+    int commands = 0;
     double total() const { return fixedUs + commandUs; }
 };
 
@@ -128,6 +129,7 @@ Ideal IdealOfRecord(const std::vector<sim::ChipEvent>& chip, int delay)
             ideal.fixedUs += kStartStopUs;
             break;
         case Kind::Command:
+            ++ideal.commands;
             ideal.commandUs += kCommandDelays * d;
             if (e.value == 8 && (previous == 9 || previous == 11))
                 ideal.commandUs += Chip().bulkEraseMicroseconds;
@@ -149,16 +151,25 @@ Ideal IdealOfRecord(const std::vector<sim::ChipEvent>& chip, int delay)
 }
 
 // Every location loaded, erased and programmed with Begin Erase/Programming,
-// then the address moved on; with read-back, a second pass reads each one.
-double NaiveCommandUs(int delay, bool readBack)
+// then the address moved on (3 commands); with read-back, a second pass reads
+// each one (2 commands). Load Configuration and three increments pass
+// 0x2004..0x2006 in each pass.
+struct Naive {
+    double commandUs = 0;
+    int commands = 0;
+};
+
+Naive NaiveLoop(int delay, bool readBack)
 {
     const double d = delay > 9 ? delay : 0;
     const int locations = Chip().programWords + Chip().dataBytes + Chip().idWords + 1;
-    const double perLocation = (kCommandDelays + kWordOutDelays + kCommandDelays + kCommandDelays) * d + CycleMicroseconds(8);
-    const double readPass = (kCommandDelays + kWordInDelays + kCommandDelays) * d;
-    // Load Configuration and three increments to pass 0x2004..0x2006, in each pass.
-    const double toConfig = (kCommandDelays + kWordOutDelays + 3 * kCommandDelays) * d;
-    return locations * perLocation + toConfig + (readBack ? locations * readPass + toConfig : 0);
+    const int passes = readBack ? 2 : 1;
+    Naive naive;
+    naive.commands = locations * (readBack ? 5 : 3) + passes * 4;
+    naive.commandUs = locations * ((kCommandDelays + kWordOutDelays + kCommandDelays + kCommandDelays) * d + CycleMicroseconds(8)) +
+                      passes * (kCommandDelays + kWordOutDelays + 3 * kCommandDelays) * d +
+                      (readBack ? locations * (kCommandDelays + kWordInDelays + kCommandDelays) * d : 0);
+    return naive;
 }
 
 std::string LoadAverage()
@@ -180,8 +191,8 @@ int main(int argc, char** argv)
 
     std::printf("pic-prog write, full PIC16F84A image, virtual programmer (load average %s, %u cores)\n",
                 LoadAverage().c_str(), std::thread::hardware_concurrency());
-    std::printf("D       read-back  measured   ideal      deviation  waiting    naive loop\n");
-    std::printf("                                                   for a CPU  ideal\n");
+    std::printf("D       read-back  measured   ideal      deviation  waiting    commands  naive loop:\n");
+    std::printf("                                                   for a CPU            ideal      commands\n");
     for (const int delay : {200, 10}) {
         for (const bool readBack : {true, false}) {
             fs::remove(dir / "virtual-pic.hex");
@@ -191,11 +202,12 @@ int main(int argc, char** argv)
                 args.push_back("--no-verify");
             const Timing timing = Run(program, dir, args);
             const Ideal ideal = IdealOfRecord(sim::ReplayLineRecord(sim::ReadVcd((dir / "virtual-pic.vcd").string())), delay);
-            const double naive = (ideal.fixedUs + NaiveCommandUs(delay, readBack)) / 1e6;
+            const Naive naive = NaiveLoop(delay, readBack);
             const double idealSeconds = ideal.total() / 1e6;
-            std::printf("%3d us  %-9s  %7.2f s  %7.2f s  %+6.2f %%   %7.2f s  %7.2f s\n", delay, readBack ? "yes" : "no",
-                        timing.wall, idealSeconds, 100.0 * (timing.wall - idealSeconds) / idealSeconds, timing.cpuWait,
-                        naive);
+            std::printf("%3d us  %-9s  %7.2f s  %7.2f s  %+6.2f %%   %7.2f s  %6d    %7.2f s  %6d\n", delay,
+                        readBack ? "yes" : "no", timing.wall, idealSeconds,
+                        100.0 * (timing.wall - idealSeconds) / idealSeconds, timing.cpuWait, ideal.commands,
+                        (ideal.fixedUs + naive.commandUs) / 1e6, naive.commands);
         }
     }
     std::printf("load average afterwards %s\n", LoadAverage().c_str());
