@@ -130,6 +130,22 @@ TEST_F(Bench, APortInUseIsReportedLikeAMissingOne)
     EXPECT_EQ(Run("pic-read-program"), kProgramErased);
 }
 
+// Output into a pipe whose reader has gone (tool | true): no box can be
+// printed, and each path still ends with 0 after doing its work.
+TEST_F(Bench, AClosedOutputSkipsTheBoxesAndTheJobStillRuns)
+{
+    UsePort("VIRTUAL");
+    for (const char* tool : {"pic-write-data", "pic-write-ids"})
+        EXPECT_EQ(RunProgramIntoClosedPipe(kBin / tool, dir_.path()).exitCode, 0) << tool;
+    EXPECT_EQ(Run("pic-read-data"), kDataOneToTen) << "the job ran to its end";
+    UsePort("ttyNOSUCHPORT7");
+    EXPECT_EQ(RunProgramIntoClosedPipe(kBin / "pic-read-program", dir_.path()).exitCode, 0);
+    std::filesystem::remove(dir_.path() / "Preferences.ini");
+    std::filesystem::copy_file(kBin / "pic-read-data-dyn", dir_.path() / "pic-read-data-dyn");
+    EXPECT_EQ(RunProgramIntoClosedPipe(dir_.path() / "pic-read-data-dyn", dir_.path()).exitCode, 0)
+        << "the missing library's box";
+}
+
 TEST(DynamicReader, WithoutTheLibraryOnlyItsMessageIsShown)
 {
     ScratchDirectory dir("tools-nolib");
