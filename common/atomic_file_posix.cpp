@@ -1,6 +1,7 @@
 #include "atomic_file.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,19 +30,46 @@ std::string DirectoryOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The file path finally names after every symbolic link on the way (the
+// last link's target when it does not exist yet); path itself when it is no
+// link. Gives up after as many links as the system would follow.
+std::string FollowLinks(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            return path;
+        std::string next(target, static_cast<std::size_t>(n));
+        if (next[0] != '/' && path.find('/') != std::string::npos)
+            next = DirectoryOf(path) + "/" + next;
+        path = std::move(next);
+    }
+    return path;
+}
+
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view content)
+bool WriteFileAtomically(const std::string& link, std::string_view content)
 {
+    // A link stays a link: the file it leads to is the one replaced.
+    const std::string path = FollowLinks(link);
+    struct stat old {};
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    // A file its owner may read but not write is one the user protected; a
+    // rename would replace it all the same, so it is refused here.
+    if (exists && (old.st_mode & S_IRUSR) && !(old.st_mode & S_IWUSR))
+        return false;
+
     std::string temp = path + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0)
         return false;
 
-    // Keep the permissions an existing file had; a new one gets the usual 0644
-    // (mkstemp creates 0600).
-    struct stat old {};
-    ::fchmod(fd, ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    // Keep the permissions an existing file had, but never take over a mode
+    // that would lock its owner out of what we write; a new file gets the
+    // usual 0644 (mkstemp creates 0600).
+    ::fchmod(fd, exists ? ((old.st_mode & 07777) | S_IRUSR | S_IWUSR) : 0644);
 
     const bool written = WriteAll(fd, content) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;

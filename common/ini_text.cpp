@@ -1,7 +1,6 @@
 #include "ini_text.h"
 
 #include <climits>
-#include <fstream>
 
 namespace {
 
@@ -135,19 +134,3 @@ int32_t IniLeadingInteger(std::string_view value)
 }
 
 std::string_view IniTrimmedText(std::string_view value) { return TrimRight(value); }
-
-std::optional<std::string> ReadFileText(const std::string& path, std::size_t maxBytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string text;
-    char buffer[65536];
-    while (text.size() < maxBytes && in.read(buffer, sizeof buffer).gcount() > 0)
-        text.append(buffer, static_cast<std::size_t>(in.gcount()));
-    if (in.bad())
-        return std::nullopt;
-    if (text.size() > maxBytes)
-        text.resize(maxBytes);
-    return text;
-}

@@ -23,5 +23,10 @@ void ShowMessageBox(const std::string& caption, const std::string& text, int sty
 // an empty line; flushed at once so it is seen before the program goes on.
 void PrintMessageBox(const std::string& caption, const std::string& text);
 
+// From now on a write to a closed standard output or error fails instead of
+// ending the program; a box that cannot be printed is skipped. Called by
+// PrintMessageBox and by programs that may write before their first box.
+void KeepRunningWithClosedOutput();
+
 // True when boxes go to standard output rather than to the screen.
 bool MessageBoxesGoToTerminal();

@@ -13,9 +13,11 @@ enum class BoxTarget { Undecided, Screen, Terminal };
 BoxTarget g_target = BoxTarget::Undecided;
 
 // Program name and argument vector for a QApplication created here: Qt keeps
-// references to both for the application's lifetime.
+// references to both for the application's lifetime. The name stays empty:
+// X11 windows without a title of their own are titled with it, and a box
+// with an empty caption must show an empty title.
 int g_argc = 1;
-char g_programName[] = "bench";
+char g_programName[] = "";
 char* g_argv[] = {g_programName, nullptr};
 
 bool PlatformIsHeadless(const char* name)

@@ -23,14 +23,19 @@ enum HandshakeMode : int32_t {
 
 // Opens and configures a port. settings is "NAME" or "NAME:mode", mode in the
 // MODE command syntax ("9600,N,8,1" or "baud=9600 parity=n data=8 stop=1").
-// The port is opened exclusively: a second open fails until it is closed,
-// from this process or any other, root included. Queue sizes are advisory.
-// Returns the handle, or 0 when the device cannot be opened. A mode the
-// device refuses or cannot parse still gives a handle, with the port in the
-// state it had.
+// The port is locked while open: a later open through this service fails,
+// from this process or any other, root included, and so does a later open
+// by any other program, except one running as root that takes no flock lock.
+// A program that had the port open before us is not kept out. The system
+// console is never opened (0, and one line on standard error). Queue sizes
+// are advisory. Returns the handle, or 0 when the device cannot be opened. A
+// mode the device refuses or cannot parse still gives a handle, with the port
+// in the state it had.
 int32_t SerialLine_Open(const char* settings, int32_t handshake, int32_t inputQueue, int32_t outputQueue);
 
-// Closes the port. 1 on success, 0 on failure or an unknown handle.
+// Closes the port without waiting: output not yet sent is discarded, and the
+// device gets back the settings it had before the open. 1 on success, 0 on
+// failure or an unknown handle.
 int32_t SerialLine_Close(int32_t handle);
 
 // Writes count bytes, waiting at most 100 ms per byte plus 10 ms.

@@ -2,9 +2,11 @@
 // the time-outs, TIOCEXCL plus flock for exclusive use.
 #include "serial_device.h"
 #include "serial_posix_speed.h"
+#include "system_console.h"
 
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -82,11 +84,13 @@ void ApplyLineSettings(termios& tio, const LineSettings& line)
 
 class PosixSerialDevice final : public SerialDevice {
 public:
-    explicit PosixSerialDevice(int fd) : fd_(fd) {}
+    // saved: the terminal settings the device had before we opened it, given
+    // back at close; nullopt for a device that is no terminal.
+    PosixSerialDevice(int fd, std::optional<termios> saved) : fd_(fd), saved_(saved) {}
     ~PosixSerialDevice() override
     {
         if (fd_ >= 0)
-            ::close(fd_);
+            Close();
     }
 
     bool Configure(const LineSettings& line, int32_t handshake, int32_t inputQueue) override
@@ -193,15 +197,25 @@ public:
         return ::tcsetattr(fd_, TCSANOW, &tio) == 0;
     }
 
+    // A UART driver's close waits up to its closing_wait (30 s by default)
+    // for queued output to drain, and with CTS low it never drains: discard
+    // it first. Then the device gets back what it had before we opened it,
+    // so a terminal named as the port keeps its echo and line editing.
     bool Close() override
     {
         const int fd = fd_;
         fd_ = -1;
+        if (saved_) {
+            ::tcflush(fd, TCOFLUSH);
+            ::tcsetattr(fd, TCSANOW, &*saved_);
+            ::ioctl(fd, TIOCNXCL);
+        }
         return ::close(fd) == 0;
     }
 
 private:
     int fd_;
+    std::optional<termios> saved_;
 };
 
 // Raw bytes in and out, as the port is used for data and line control only.
@@ -221,18 +235,26 @@ void MakeRaw(int fd)
 
 std::unique_ptr<SerialDevice> OpenSystemDevice(const std::string& path)
 {
+    // Checked before the open, which alone would already raise DTR and RTS.
+    if (RefuseSystemConsole(path, SystemConsolePaths(ReadConsoleActiveList())))
+        return nullptr;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
-    // TIOCEXCL keeps other users out; flock also keeps out root, which
-    // TIOCEXCL lets through, and a second open from this process.
+    // Both locks only keep out opens that come after ours: TIOCEXCL makes
+    // later open() calls of the tty fail (except for root); flock keeps out
+    // every later user that takes the same lock, root and this process
+    // included. A program that had the port open before us keeps it.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return nullptr;
     }
-    if (::isatty(fd)) {
+    std::optional<termios> saved;
+    termios tio {};
+    if (::tcgetattr(fd, &tio) == 0) {
+        saved = tio;
         ::ioctl(fd, TIOCEXCL);
         MakeRaw(fd);
     }
-    return std::make_unique<PosixSerialDevice>(fd);
+    return std::make_unique<PosixSerialDevice>(fd, saved);
 }

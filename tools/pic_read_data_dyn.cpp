@@ -51,6 +51,7 @@ void ReadThroughLibrary()
 
 int main()
 {
+    KeepRunningWithClosedOutput();
     g_library = LoadSharedLibrary(kVantrelLibraryFile);
     if (!g_library) {
         ShowMessageBox("", std::string("Файл ") + kVantrelLibraryFile + " не найден!", MessageBoxError);

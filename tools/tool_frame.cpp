@@ -6,6 +6,7 @@
 
 int RunTool(ToolJob job)
 {
+    KeepRunningWithClosedOutput();
     LoadProgrammerSettings();
     if (OpenCom_Port(ProgrammerPortName().c_str()) == 0) {
         ReportPortNotOpened(ProgrammerPortName());

@@ -9,7 +9,11 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
+#include <fcntl.h>
 #include <fstream>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <iconv.h>
 
 namespace fs = std::filesystem;
@@ -155,6 +159,50 @@ TEST_F(SettingsFileTest, GarbageHugeOrUnreadableFilesGiveDefaultsAndStayUntouche
     fs::create_symlink(dir_ / "elsewhere" / "Wirelet.ini", path_);
     EXPECT_EQ(LoadSettings(path_, s), 0);
     EXPECT_TRUE(fs::is_symlink(path_));
+}
+
+TEST_F(SettingsFileTest, AFifoCountsAsAFileThatCannotBeOpenedAndIsKept)
+{
+    ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    auto loading = std::async(std::launch::async, [&] {
+        PortSettings s;
+        return LoadSettings(path_, s);
+    });
+    if (loading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        // Lets the stuck reader go: a writer comes and leaves at once.
+        ::close(::open(path_.c_str(), O_WRONLY | O_NONBLOCK));
+        FAIL() << "reading a FIFO waits for a writer";
+    }
+    EXPECT_EQ(loading.get(), 0);
+    EXPECT_TRUE(fs::is_fifo(path_)) << "not replaced at start-up";
+}
+
+TEST_F(SettingsFileTest, SaveMakesTheFileUsableFollowsLinksAndKeepsReadOnlyFiles)
+{
+    PortSettings s = DefaultPortSettings();
+    const std::string saved = Utf8ToCp1251(kDefaultFileUtf8);
+
+    Write("old");
+    ::chmod(path_.c_str(), 0);
+    ASSERT_EQ(SaveSettings(path_, s), 1);
+    EXPECT_EQ(fs::status(path_).permissions() & fs::perms::owner_all, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(Read(), saved);
+
+    const fs::path target = dir_ / "real" / "Wirelet.ini";
+    fs::create_directories(target.parent_path());
+    std::ofstream(target, std::ios::binary) << "old";
+    fs::remove(path_);
+    fs::create_symlink("real/Wirelet.ini", path_);
+    ASSERT_EQ(SaveSettings(path_, s), 1);
+    EXPECT_TRUE(fs::is_symlink(path_));
+    EXPECT_EQ(ReadFileText(target.string()).value_or(""), saved);
+    EXPECT_EQ(std::distance(fs::directory_iterator(target.parent_path()), fs::directory_iterator()), 1);
+
+    fs::remove(path_);
+    Write("kept");
+    ::chmod(path_.c_str(), 0444);
+    EXPECT_EQ(SaveSettings(path_, s), 0);
+    EXPECT_EQ(Read(), "kept");
 }
 
 TEST_F(SettingsFileTest, SaveReplacesTheWholeFileAndLeavesNoTemporaries)

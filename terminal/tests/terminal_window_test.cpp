@@ -8,7 +8,10 @@
 #include "terminal_window.h"
 #include "window_test_support.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -392,6 +395,36 @@ private slots:
         QTest::keyClicks(d.xoffField(), "77");
         QCOMPARE(d.xonField()->text(), QStringLiteral("1234"));
         QCOMPARE(d.xoffField()->text(), QStringLiteral("-77"));
+    }
+
+    // A middle-click and a drop both insert() the text; paste() is the rest.
+    void pastedDroppedOrMiddleClickedTextIsHeldToTheSameRule()
+    {
+        Start();
+        PortSettings stored = DefaultPortSettings();
+        stored.xonByte = 1234;
+        SettingsDialog d(stored, nullptr);
+        for (DigitField* field : {w_->sendField(), d.xonField(), d.xoffField()}) {
+            field->setText(QString());
+            for (const char* bad : {"-1", "abc", "12345678901", "1 2", "\u0661"}) {
+                field->insert(QString::fromUtf8(bad));
+                QGuiApplication::clipboard()->setText(QString::fromUtf8(bad));
+                field->paste();
+                QMimeData mime;
+                mime.setText(QString::fromUtf8(bad));
+                QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(field, &drop);
+                QCOMPARE(field->text(), QString());
+            }
+            field->insert(QStringLiteral("25"));
+            QGuiApplication::clipboard()->setText(QStringLiteral("5"));
+            field->paste();
+            field->paste();
+            QCOMPARE(field->text(), QStringLiteral("255"));
+        }
+        d.xonField()->setText(QStringLiteral("1234"));
+        d.xonField()->insert(QStringLiteral("a"));
+        QCOMPARE(d.xonField()->text(), QStringLiteral("1234"));  // a shown value opens no way in
     }
 };
 

@@ -1,20 +1,28 @@
 #include "run_program.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
-ProgramRun RunProgram(const std::filesystem::path& program, const std::filesystem::path& workDir)
+namespace {
+
+ProgramRun Run(const std::filesystem::path& program, const std::filesystem::path& workDir, bool readerGone)
 {
     ProgramRun run;
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         return run;
+    if (readerGone) {
+        ::close(pipeFds[0]);
+        pipeFds[0] = -1;
+    }
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::signal(SIGPIPE, SIG_DFL);  // as a shell starts it, whatever this process does
         if (::chdir(workDir.c_str()) != 0)
             ::_exit(127);
         // No display: boxes are printed, and nobody has to press OK.
@@ -27,13 +35,26 @@ ProgramRun RunProgram(const std::filesystem::path& program, const std::filesyste
     ::close(pipeFds[1]);
     char buffer[4096];
     ssize_t n;
-    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+    while (pipeFds[0] >= 0 && (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
         run.output.append(buffer, static_cast<std::size_t>(n));
-    ::close(pipeFds[0]);
+    if (pipeFds[0] >= 0)
+        ::close(pipeFds[0]);
     int status = 0;
     if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status))
         run.exitCode = WEXITSTATUS(status);
     return run;
+}
+
+}  // namespace
+
+ProgramRun RunProgram(const std::filesystem::path& program, const std::filesystem::path& workDir)
+{
+    return Run(program, workDir, false);
+}
+
+ProgramRun RunProgramIntoClosedPipe(const std::filesystem::path& program, const std::filesystem::path& workDir)
+{
+    return Run(program, workDir, true);
 }
 
 ScratchDirectory::ScratchDirectory(const std::string& tag)

@@ -12,6 +12,10 @@ struct ProgramRun {
 
 ProgramRun RunProgram(const std::filesystem::path& program, const std::filesystem::path& workDir);
 
+// The same with standard output a pipe nobody reads any more (tool | true);
+// the output is empty.
+ProgramRun RunProgramIntoClosedPipe(const std::filesystem::path& program, const std::filesystem::path& workDir);
+
 // A fresh directory under the temporary directory, removed by the destructor.
 class ScratchDirectory {
 public:

@@ -3,6 +3,7 @@
 // leave on the chip, and their exit codes.
 #include "run_program.h"
 #include "serial_line.h"
+#include "virtual_programmer.h"
 
 #include <gtest/gtest.h>
 
@@ -108,12 +109,13 @@ TEST_F(Bench, NoAdapterIsReportedAndTheJobStillRuns)
 
 TEST_F(Bench, APortThatCannotBeOpenedIsTheOnlyMessage)
 {
-    UsePort("ttyNOSUCHPORT7");
-    const std::string message = Box("Ошибка", "Не удалось открыть порт ttyNOSUCHPORT7");
-    for (const char* tool : {"pic-read-ids", "pic-write-ids", "pic-read-data", "pic-read-data-dyn",
-                             "pic-read-program", "pic-write-data", "pic-write-program"})
-        EXPECT_EQ(Run(tool), message) << tool;
-    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "virtual-pic.hex"));
+    for (const char* port : {"ttyNOSUCHPORT7", "VIRTUAL-NOSUCHFIXTURE"}) {
+        UsePort(port);
+        const std::string message = Box("Ошибка", std::string("Не удалось открыть порт ") + port);
+        for (const char* tool : {"pic-read-ids", "pic-write-ids", "pic-read-data", "pic-read-data-dyn",
+                                 "pic-read-program", "pic-write-data", "pic-write-program"})
+            EXPECT_EQ(Run(tool), message) << tool;
+    }
 }
 
 TEST_F(Bench, APortInUseIsReportedLikeAMissingOne)
@@ -125,9 +127,30 @@ TEST_F(Bench, APortInUseIsReportedLikeAMissingOne)
     const int32_t held = SerialLine_Open("VIRTUAL", HandshakeNone, 1, 1);
     std::filesystem::current_path(home);
     ASSERT_NE(held, 0);
-    EXPECT_EQ(Run("pic-read-program"), Box("Ошибка", "Не удалось открыть порт VIRTUAL"));
+    EXPECT_EQ(Run("pic-write-program"), Box("Ошибка", "Не удалось открыть порт VIRTUAL"));
+    // A tool that had reached the adapter anyway would have left its line
+    // record when it ended; the chip behind the held port saw no power.
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "virtual-pic.vcd"));
+    for (const sim::LineEvent& e : sim::LastLineRecord())
+        EXPECT_FALSE(e.line == sim::Line::Break && e.level) << "target powered at " << e.timeNs << " ns";
     SerialLine_Close(held);
-    EXPECT_EQ(Run("pic-read-program"), kProgramErased);
+    EXPECT_EQ(Run("pic-read-program"), kProgramErased) << "nothing was written while the port was held";
+}
+
+// Output into a pipe whose reader has gone (tool | true): no box can be
+// printed, and each path still ends with 0 after doing its work.
+TEST_F(Bench, AClosedOutputSkipsTheBoxesAndTheJobStillRuns)
+{
+    UsePort("VIRTUAL");
+    for (const char* tool : {"pic-write-data", "pic-write-ids"})
+        EXPECT_EQ(RunProgramIntoClosedPipe(kBin / tool, dir_.path()).exitCode, 0) << tool;
+    EXPECT_EQ(Run("pic-read-data"), kDataOneToTen) << "the job ran to its end";
+    UsePort("ttyNOSUCHPORT7");
+    EXPECT_EQ(RunProgramIntoClosedPipe(kBin / "pic-read-program", dir_.path()).exitCode, 0);
+    std::filesystem::remove(dir_.path() / "Preferences.ini");
+    std::filesystem::copy_file(kBin / "pic-read-data-dyn", dir_.path() / "pic-read-data-dyn");
+    EXPECT_EQ(RunProgramIntoClosedPipe(dir_.path() / "pic-read-data-dyn", dir_.path()).exitCode, 0)
+        << "the missing library's box";
 }
 
 TEST(DynamicReader, WithoutTheLibraryOnlyItsMessageIsShown)

@@ -20,6 +20,7 @@ void WriteSpeechdConfig(const std::string& text);
 // SpeechInit); returns the file's path.
 std::string UseAlsaFileDevice();
 
-// Runs the tests in a child process inside a fresh private home, then waits
-// for any daemon the child started to leave and removes the home.
+// Runs each selected test case in a child process of its own inside a fresh
+// private home, then waits for any daemon the child started to leave and
+// removes the home. Returns 0 when every case passed.
 int RunTestsIsolated(int argc, char** argv, ServiceSetup setup);
