@@ -1,6 +1,7 @@
 // Where Wirelet.ini lives on Windows: the user's temporary-files directory,
 // in its long form where the system can give it.
 #include "settings_file.h"
+#include "utf16.h"
 
 #include <windows.h>
 
@@ -14,6 +15,17 @@ LongPathNameFunction LongPathName()
     HMODULE kernel = GetModuleHandleA("Kernel32.DLL");
     FARPROC found = kernel ? GetProcAddress(kernel, "GetLongPathNameA") : nullptr;
     return reinterpret_cast<LongPathNameFunction>(reinterpret_cast<void (*)()>(found));
+}
+
+// The file functions take UTF-8 paths; the A calls give the ANSI code page.
+std::string AnsiToUtf8(const std::string& ansi)
+{
+    const int size = static_cast<int>(ansi.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), length);
+    return Utf16ToUtf8(wide);
 }
 
 }  // namespace
@@ -32,5 +44,5 @@ std::string SettingsFilePath()
             path.assign(longForm, longLength);
     }
     // The directory ends in a separator already; the doubled one is harmless.
-    return path + "\\Wirelet.ini";
+    return AnsiToUtf8(path) + "\\Wirelet.ini";
 }

@@ -1,15 +1,16 @@
-// UTF-8 (how the terminal's texts are kept) to and from the UTF-16 of the
-// wide-character Windows calls, so that Russian shows whatever the ANSI
-// code page of the machine is.
+// Window texts as UTF-8 (how the terminal keeps its texts) through the
+// wide-character calls, so that Russian shows whatever the machine's ANSI
+// code page is.
 #pragma once
+
+#include "utf16.h"
 
 #include <windows.h>
 
 #include <string>
 #include <string_view>
 
-std::wstring Wide(std::string_view utf8);
-std::string Utf8(std::wstring_view wide);
+inline std::wstring Wide(std::string_view utf8) { return Utf8ToUtf16(utf8); }
 
 // A window's text, read with GetWindowTextW.
 std::string WindowTextUtf8(HWND window);

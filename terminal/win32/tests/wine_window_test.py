@@ -96,11 +96,13 @@ def check_table(lines, window, table, texts, client):
 def pin_com_ports(wine_run, prefix, out_dir, com1):
     """Wine's device manager links COM names to /dev/ttyS* again whenever
     the prefix's services start, which a run on a display does; a name set in
-    the registry is linked as set instead (an empty value is not enough: the
-    name is then given to a ttyS device). COM1 leads to com1 when given, the
-    other names of the terminal's list to a file that does not exist."""
+    the registry is linked as set instead. An empty value is not enough (the
+    name is then given to a ttyS device), and under Wine 8 a name set to a
+    missing file still opens; a directory never opens as a port. So COM1
+    leads to com1 when given, every other name of the terminal's list to a
+    directory."""
     ports = os.path.join(out_dir, "ports.reg")
-    nowhere = os.path.join(out_dir, "no-such-port")
+    nowhere = out_dir
     with open(ports, "w", encoding="utf-16") as f:
         f.write("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n")
         for n in range(1, 9):

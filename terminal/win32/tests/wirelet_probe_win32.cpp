@@ -92,7 +92,7 @@ void ReportFont(HWND label)
 {
     LOGFONTW lf{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)), sizeof lf, &lf);
-    Line("section font |" + Utf8(lf.lfFaceName) + "| " + std::to_string(lf.lfHeight) + " " +
+    Line("section font |" + Utf16ToUtf8(lf.lfFaceName) + "| " + std::to_string(lf.lfHeight) + " " +
          std::to_string(lf.lfWeight));
 }
 
@@ -130,7 +130,7 @@ public:
     {
         wchar_t title[128] = {};
         GetWindowTextW(main, title, 128);
-        Line("title |" + Utf8(title) + "|");
+        Line("title |" + Utf16ToUtf8(title) + "|");
         Line("beeps " + std::to_string(beeps_));
     }
 
