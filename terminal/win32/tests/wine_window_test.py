@@ -151,6 +151,10 @@ def check_open(lines, out_dir):
     for i in (14, 16, 29):
         check(shown.get(i, (0, ""))[1] == "enabled", f"main control {i} is not enabled")
     check("section font |Taboha| -13 700" in lines, "section font is not Taboha, 10 pt (96 dpi), bold")
+    focus = [int(line.split(" ")[1]) for line in lines if line.startswith("focus ")]
+    # From the send field, Tab walks the buttons, boxes and fields in the
+    # order of creation and wraps around.
+    check(focus == [28, 29, 13, 14, 16, 17, 18, 21, 22, 26, 28], f"Tab order: {focus}")
     check("dialog shown" in lines, "no settings dialog on 'Настроить порт'")
     check("dialog title |Настройка Порта|" in lines, "dialog title")
     check_table(lines, "dialog", DIALOG, DIALOG_TEXTS, (305, 300))

@@ -152,9 +152,20 @@ public:
             ReportControls("main", main, kMainControlIdBase, MainControlCount);
             ReportFont(MainControlWindow(main, MainReceiveLabel));
             Screenshot(main, Directory(g_report) + "main.bmp");
-            SendMessageW(MainControlWindow(main, MainSettingsButton), BM_CLICK, 0, 0);
+            SetForegroundWindow(main);
+            SetFocus(MainControlWindow(main, MainSendField));
             break;
-        case 8: {
+        case 5: case 6: case 7: case 8: case 9: case 10: case 11: case 12: case 13: case 14: case 15: {
+            // One Tab key per tick; the loop's IsDialogMessage moves the focus.
+            HWND focus = GetFocus();
+            Line("focus " + std::to_string(focus ? GetDlgCtrlID(focus) - kMainControlIdBase : -1));
+            if (tick_ < 15)
+                PostMessageW(focus ? focus : main, WM_KEYDOWN, VK_TAB, 0);
+            else
+                SendMessageW(MainControlWindow(main, MainSettingsButton), BM_CLICK, 0, 0);
+            break;
+        }
+        case 19: {
             HWND dialog = WireletSettingsDialog();
             Line(std::string("dialog ") + (dialog && IsWindowVisible(dialog) ? "shown" : "missing"));
             if (!dialog)
@@ -168,7 +179,7 @@ public:
             Line(std::string("after cancel ") + (WireletSettingsDialog() ? "open" : "closed"));
             break;
         }
-        case 9: {
+        case 20: {
             HWND field = MainControlWindow(main, MainSendField);
             Type(field, "3x004");
             Line("typed |" + WindowTextUtf8(field) + "|");
@@ -192,7 +203,7 @@ public:
             break;
         }
         default:
-            if (tick_ > 9) {
+            if (tick_ > 20) {
                 HDC dc = GetDC(main);
                 const COLORREF lamp = GetPixel(dc, 220, 247);
                 ReleaseDC(main, dc);
