@@ -144,7 +144,19 @@ def run(wine_run, prefix, probe, out_dir, scenario):
     return read_report(report)
 
 
-def check_open(lines, out_dir):
+def settings_file_bytes(prefix, windows_path):
+    """The file at a C: path of the prefix, or None."""
+    if not windows_path.lower().startswith("c:"):
+        return None
+    parts = [p for p in windows_path[2:].split("\\") if p]
+    try:
+        with open(os.path.join(prefix, "drive_c", *parts), "rb") as f:
+            return f.read()
+    except OSError:
+        return None
+
+
+def check_open(lines, out_dir, prefix):
     check("title | Порт COM1 открыт|" in lines, "title is not ' Порт COM1 открыт'")
     check("beeps 0" in lines, "a beep although the port opened")
     shown = check_table(lines, "main", MAIN, MAIN_TEXTS, (362, 310))
@@ -160,6 +172,14 @@ def check_open(lines, out_dir):
     check_table(lines, "dialog", DIALOG, DIALOG_TEXTS, (305, 300))
     check("second press same dialog" in lines, "a second dialog opened")
     check("after cancel closed" in lines, "Отмена left the dialog open")
+    check("reopened dialog |COM1|" in lines, "the dialog does not show the choices last applied")
+    check("xon field enabled" in lines, "choosing Xon / Xoff did not enable its group")
+    check("after ok closed | Порт COM1 открыт| |Программное ( Xon / Xoff )|" in lines, "Ok did not apply")
+    settings = next((line[len("settings "):] for line in lines if line.startswith("settings ")), "")
+    stored = settings_file_bytes(prefix, settings)
+    expected = ("[Порт]\r\nПорт = 0\r\nСкорость = 11\r\nКоличество бит = 3\r\nЧётность = 2\r\n"
+                "Стоп Биты = 0\r\nУправление потоком = 0\r\nБайт Xon = 11\r\nБайт Xoff = 13\r\n").encode("cp1251")
+    check(stored == expected, f"Wirelet.ini after Ok holds {stored!r}")
     check("typed |300|" in lines, "typing '3x004' did not give '300'")
     check("pasted letters |300|" in lines, "pasted letters were taken")
     check("pasted past the limit |300|" in lines, "a paste went past three digits")
@@ -193,7 +213,7 @@ def main():
     lines = run(wine_run, prefix, probe, os.path.abspath(out_dir), scenario)
     check("ended 0" in lines, "the program did not end normally")
     if scenario == "open":
-        check_open(lines, out_dir)
+        check_open(lines, out_dir, prefix)
     else:
         check_absent(lines)
     for f in failures:

@@ -87,6 +87,7 @@ void ReportControls(const char* name, HWND window, int idBase, int count)
 }
 
 HWND MainControlWindow(HWND main, MainControl id) { return GetDlgItem(main, kMainControlIdBase + id); }
+HWND DialogControlWindow(HWND dialog, DialogControl id) { return GetDlgItem(dialog, kDialogControlIdBase + id); }
 
 void ReportFont(HWND label)
 {
@@ -175,11 +176,30 @@ public:
             Screenshot(dialog, Directory(g_report) + "dialog.bmp");
             SendMessageW(MainControlWindow(main, MainSettingsButton), BM_CLICK, 0, 0);
             Line(std::string("second press ") + (WireletSettingsDialog() == dialog ? "same dialog" : "other dialog"));
-            SendMessageW(GetDlgItem(dialog, kDialogControlIdBase + DialogCancelButton), BM_CLICK, 0, 0);
+            SendMessageW(DialogControlWindow(dialog, DialogPortList), CB_SETCURSEL, 4, 0);
+            SendMessageW(DialogControlWindow(dialog, DialogCancelButton), BM_CLICK, 0, 0);
             Line(std::string("after cancel ") + (WireletSettingsDialog() ? "open" : "closed"));
+            SendMessageW(MainControlWindow(main, MainSettingsButton), BM_CLICK, 0, 0);
             break;
         }
-        case 20: {
+        case 21: {
+            // Xon / Xoff chosen as a user does it, then applied.
+            HWND dialog = WireletSettingsDialog();
+            if (!dialog)
+                break;
+            Line("reopened dialog |" + WindowTextUtf8(DialogControlWindow(dialog, DialogPortList)) + "|");
+            HWND flow = DialogControlWindow(dialog, DialogFlowList);
+            SendMessageW(flow, CB_SETCURSEL, 0, 0);
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kDialogControlIdBase + DialogFlowList, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(flow));
+            Line(std::string("xon field ") +
+                 (IsWindowEnabled(DialogControlWindow(dialog, DialogXonField)) ? "enabled" : "disabled"));
+            SendMessageW(DialogControlWindow(dialog, DialogOkButton), BM_CLICK, 0, 0);
+            Line(std::string("after ok ") + (WireletSettingsDialog() ? "open" : "closed") + " |" +
+                 WindowTextUtf8(main) + "| |" + WindowTextUtf8(MainControlWindow(main, MainFlowValue)) + "|");
+            break;
+        }
+        case 22: {
             HWND field = MainControlWindow(main, MainSendField);
             Type(field, "3x004");
             Line("typed |" + WindowTextUtf8(field) + "|");
@@ -203,7 +223,7 @@ public:
             break;
         }
         default:
-            if (tick_ > 20) {
+            if (tick_ > 22) {
                 HDC dc = GetDC(main);
                 const COLORREF lamp = GetPixel(dc, 220, 247);
                 ReleaseDC(main, dc);
