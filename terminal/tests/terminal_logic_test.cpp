@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
-#include <unistd.h>
 
 namespace {
 
@@ -43,8 +43,9 @@ protected:
 
 TEST_F(TerminalLogicTest, StartUpOpensWithTheStoredSettingsAndSavesNothing)
 {
-    state_.settingsPath = (std::filesystem::temp_directory_path() / ("wirelet-logic-" + std::to_string(::getpid())))
-                              .string();
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    state_.settingsPath =
+        (std::filesystem::temp_directory_path() / ("wirelet-logic-" + std::to_string(stamp) + ".ini")).string();
     Start();
     EXPECT_EQ(FakeCalls(""), (Calls{"open COM1:9600,N,8,1 0 1 1", "rts 0", "dtr 0"}));
     EXPECT_FALSE(std::filesystem::exists(state_.settingsPath));

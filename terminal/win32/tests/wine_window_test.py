@@ -205,6 +205,9 @@ def check_absent(lines):
     check(shown.get(2, (0, 0, ""))[2] == "COM2", "port value is not COM2")
     for i in (14, 16, 29):
         check(shown.get(i, (0, ""))[1] == "disabled", f"main control {i} is not disabled")
+    check("box |Ошибка| |Выбраный порт занят или не соществует| main disabled" in lines,
+          "sending without a port shows no modal error box")
+    check("box closed" in lines, "the error box did not close on OK")
 
 
 def main():

@@ -144,7 +144,20 @@ public:
             if (tick_ == 4) {
                 ReportControls("main", main, kMainControlIdBase, MainControlCount);
                 Screenshot(main, Directory(g_report) + "main-absent.bmp");
+                // "Передать" is disabled; a click on it reaches the window
+                // all the same, as a keyboard accelerator's would.
+                SendMessageW(main, WM_COMMAND, MAKEWPARAM(kMainControlIdBase + MainSendButton, BN_CLICKED),
+                             reinterpret_cast<LPARAM>(MainControlWindow(main, MainSendButton)));
+                Line("box closed");
                 PostMessageW(main, WM_CLOSE, 0, 0);
+            } else if (tick_ == 8) {
+                // Runs inside the message box's own loop.
+                HWND box = FindWindowW(L"#32770", nullptr);
+                Line("box |" + (box ? WindowTextUtf8(box) : std::string("none")) + "| |" +
+                     (box ? WindowTextUtf8(GetDlgItem(box, 0xFFFF)) : std::string()) + "| main " +
+                     (IsWindowEnabled(main) ? "enabled" : "disabled"));
+                if (box)
+                    PostMessageW(box, WM_COMMAND, IDOK, 0);
             }
             return;
         }
