@@ -218,7 +218,7 @@ public:
             Line("typed |" + WindowTextUtf8(field) + "|");
             SendMessageW(field, EM_SETSEL, 0, -1);
             SetClipboard(main, L"7a");
-            SendMessageW(field, WM_PASTE, 0, 0);
+            SendMessageW(field, WM_CHAR, 0x16, 1);  // Ctrl+V
             Line("pasted letters |" + WindowTextUtf8(field) + "|");
             SendMessageW(field, EM_SETSEL, 3, 3);
             SetClipboard(main, L"5");
