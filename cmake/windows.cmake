@@ -8,6 +8,8 @@
 # Every program and library carries its C++ runtime (libstdc++, libgcc,
 # winpthread) and needs nothing beside it but Windows' own DLLs.
 add_link_options(-static)
+# Shipped files without the runtime libraries' debugging sections.
+add_link_options($<$<CONFIG:Release>:-s>)
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 
 set(BENCH_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run)
@@ -62,12 +64,14 @@ function(bench_add_gtest_under_wine target)
   bench_add_wine_test(NAME ${target} COMMAND ${target} ${ARGN})
 endfunction()
 
-# bench_add_pe_check(target [WINDOWED] [EXPORTS names...] [RESOURCES manifest|version...])
+# bench_add_pe_check(target [WINDOWED] [EXPORTS names...] [RESOURCES manifest|version...]
+#                    [DLL_IMPORTS dll names...])
 # A static check of a Windows binary of this tree: the machine it is for, its
-# subsystem, that it imports only Windows' own DLLs, its export table and its
-# resources (scripts/pe-check).
+# subsystem, that it imports only Windows' own DLLs (and DLL_IMPORTS' dll,
+# only those names from it), its export table and its resources
+# (scripts/pe-check).
 function(bench_add_pe_check target)
-  cmake_parse_arguments(arg "WINDOWED" "" "EXPORTS;RESOURCES" ${ARGN})
+  cmake_parse_arguments(arg "WINDOWED" "" "EXPORTS;RESOURCES;DLL_IMPORTS" ${ARGN})
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(machine x86-64)
   else()
@@ -80,6 +84,11 @@ function(bench_add_pe_check target)
   if(arg_EXPORTS)
     list(JOIN arg_EXPORTS "," exports)
     list(APPEND options --exports ${exports})
+  endif()
+  if(arg_DLL_IMPORTS)
+    list(POP_FRONT arg_DLL_IMPORTS dll)
+    list(JOIN arg_DLL_IMPORTS "," names)
+    list(APPEND options --dll-imports ${dll}:${names})
   endif()
   foreach(resource IN LISTS arg_RESOURCES)
     list(APPEND options --resource ${resource})

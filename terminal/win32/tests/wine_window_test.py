@@ -95,8 +95,8 @@ def check_table(lines, window, table, texts, client):
 
 def pin_com_ports(wine_run, prefix, out_dir, com1):
     """Wine's device manager links COM names to /dev/ttyS* again whenever
-    the prefix's services start, which a run on a display does; a name set in
-    the registry is linked as set instead. An empty value is not enough (the
+    the prefix's services start (with a new Wine server, as after a minute
+    without programs); a name set in the registry is linked as set instead. An empty value is not enough (the
     name is then given to a ttyS device), and under Wine 8 a name set to a
     missing file still opens; a directory never opens as a port. So COM1
     leads to com1 when given, every other name of the terminal's list to a

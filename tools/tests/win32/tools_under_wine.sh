@@ -9,6 +9,7 @@
 set -euo pipefail
 wine_run=$(realpath "$1") prefix=$(realpath "$2") bin=$(realpath "$3") checker=$(realpath "$4")
 partial_dll=$(realpath "$5") case=$6
+here=$(dirname "$(realpath "$0")")
 
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
@@ -126,6 +127,13 @@ library)
     preferences "Vantrel_Delay = 20" "ComPortName = VIRTUAL"
     data_bytes $(ten 00)
     expect pic-read-data-dyn
+    ;;
+screen)
+    # On a display the box is the system's own, with its Russian caption, and
+    # the tool ends (exit code 0) once it is answered.
+    preferences "ComPortName = COM7"
+    "$wine_run" --xvfb --beside "$here/press_enter_on.sh Ошибка" --dir "$dir" "$prefix" \
+        "$dir/pic-read-ids.exe" || { echo "FAIL: pic-read-ids on the screen"; failed=1; }
     ;;
 *)
     echo "unknown case $case" >&2
