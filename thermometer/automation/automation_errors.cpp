@@ -1,6 +1,6 @@
 // Settings, the per-thread error record and the error report.
 #include "automation_internal.h"
-#include "com_registry.h"
+#include "object_model.h"
 
 #include <algorithm>
 
