@@ -177,9 +177,12 @@ void AmbrelWindow::ShowReading(std::int32_t handle, float t)
 void AmbrelWindow::Say()
 {
     if (wizardCheck_->isChecked()) {
-        if (services_.startAgent)
-            services_.startAgent(&state_.TemperatureWhole, this,
-                                 [this](bool enabled) { SetSpeechControlsEnabled(enabled); });
+        if (!services_.startAgent)
+            return;
+        // Before the sequence's thread exists, so no second press gets in.
+        SetSpeechControlsEnabled(false);
+        services_.startAgent(&state_.TemperatureWhole, this,
+                             [this](bool enabled) { SetSpeechControlsEnabled(enabled); });
         return;
     }
     const SpeechApi& speech = services_.speech;

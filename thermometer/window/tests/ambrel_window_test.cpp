@@ -25,18 +25,23 @@ namespace {
 
 constexpr int kWait = 5000;  // generous: only failures ever wait this long
 
+const char* const kSpeechControls[] = {"VoiceList", "VolumeSlider", "WizardCheck", "SayButton"};
+
 struct AgentCall {
     const std::atomic<std::int32_t>* temperatureWhole = nullptr;
     std::function<void(bool)> setControlsEnabled;
     int calls = 0;
+    int controlsEnabledAtStart = 0;
 };
 AgentCall g_agent;
 
-void RecordAgent(const std::atomic<std::int32_t>* t, QWidget*, std::function<void(bool)> setEnabled)
+void RecordAgent(const std::atomic<std::int32_t>* t, QWidget* window, std::function<void(bool)> setEnabled)
 {
     g_agent.temperatureWhole = t;
     g_agent.setControlsEnabled = std::move(setEnabled);
     ++g_agent.calls;
+    for (const char* name : kSpeechControls)
+        g_agent.controlsEnabledAtStart += window->findChild<QWidget*>(name)->isEnabled();
 }
 
 // What a call printed on standard output (where message boxes go offscreen).
@@ -355,12 +360,13 @@ private slots:
         QCOMPARE(g_agent.calls, 1);
         QCOMPARE(g_agent.temperatureWhole, &window_->State().TemperatureWhole);
         QVERIFY(TheFakeSpeech().said.empty());
-        g_agent.setControlsEnabled(false);
-        for (const char* name : {"VoiceList", "VolumeSlider", "WizardCheck", "SayButton"})
-            QVERIFY2(!Child<QWidget>(name)->isEnabled(), name);
+        // The press itself disabled the controls, before the agent started.
+        QCOMPARE(g_agent.controlsEnabledAtStart, 0);
+        QTest::mouseClick(Child<QPushButton>("SayButton"), Qt::LeftButton);
+        QCOMPARE(g_agent.calls, 1);
         QVERIFY(Box()->isEnabled());
         g_agent.setControlsEnabled(true);
-        for (const char* name : {"VoiceList", "VolumeSlider", "WizardCheck", "SayButton"})
+        for (const char* name : kSpeechControls)
             QVERIFY2(Child<QWidget>(name)->isEnabled(), name);
     }
 
