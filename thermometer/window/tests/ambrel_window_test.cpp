@@ -319,21 +319,29 @@ private slots:
         QCOMPARE(Child<QComboBox>("VoiceList")->currentIndex(), 2);
     }
 
-    void lateServiceVoicesKeepTheSelectedVoice()
+    void lateServiceVoicesKeepOnlyAChosenVoice()
     {
         TheFakeSpeech().voices = {"ru", "ru-lv"};
         Start();
         QComboBox* list = Child<QComboBox>("VoiceList");
-        list->setCurrentIndex(1);
         QVERIFY(TheFakeSpeech().voicesChanged);
-        // The speech service answered after start-up: its voices come first.
-        TheFakeSpeech().voices = {"espeak-ng", "ru", "ru-lv"};
+        // The speech service answered after start-up: its voices come first,
+        // and nobody chose a voice yet, so the start-up rule picks again.
+        TheFakeSpeech().voices = {"Anna", "Svetlana", "ru", "ru-lv"};
         TheFakeSpeech().voicesChanged();
-        QCOMPARE(list->count(), 3);
-        QCOMPARE(list->itemText(0), QString("espeak-ng"));
-        QCOMPARE(list->currentText(), QString("ru-lv"));
+        QCOMPARE(list->count(), 4);
+        QCOMPARE(list->currentText(), QString("Svetlana"));
+        TheFakeSpeech().voices = {"Irina", "Anna", "ru", "ru-lv"};
+        TheFakeSpeech().voicesChanged();
+        QCOMPARE(list->currentIndex(), 0);
+        // A voice the user chose stays chosen.
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentText(), QString("Anna"));
+        TheFakeSpeech().voices = {"espeak-ng", "Svetlana", "Irina", "Anna", "ru", "ru-lv"};
+        TheFakeSpeech().voicesChanged();
+        QCOMPARE(list->currentText(), QString("Anna"));
         QTest::mouseClick(Child<QPushButton>("SayButton"), Qt::LeftButton);
-        QCOMPARE(TheFakeSpeech().selected, std::vector<std::int32_t>{2});
+        QCOMPARE(TheFakeSpeech().selected, std::vector<std::int32_t>{3});
         window_.reset();
         QVERIFY(!TheFakeSpeech().voicesChanged);
     }
