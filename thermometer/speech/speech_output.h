@@ -29,14 +29,18 @@ using SpeechWordCallback = int32_t (*)(int32_t position);
 
 // Starts both engines and builds the voice table. Result: 1 when the speech
 // service is available plus 2 when espeak-ng is (0 to 3); 0 means no speech at
-// all. Waits for the speech service (which it starts if needed) at most 2 s: a
-// service that is absent, slow or hanging just leaves kind 5 out (result 2).
-// Calling it again keeps the first table and returns the first result.
+// all. Waits for the speech service (which it starts if needed) at most 250 ms
+// when espeak-ng runs, and at most 2 s when the service is the only engine that
+// could exist. A service that is absent, slow or hanging just leaves kind 5 out
+// (result 2, or 0 without espeak-ng); one that answers later still joins (see
+// SpeechOnVoicesChanged). Calling it again keeps the first table and returns the
+// first result.
 int32_t SpeechInit(SpeechEventCallback onStart, SpeechEventCallback onEnd,
                    SpeechWordCallback onWord);
 
-// Start-up waits only briefly for the speech service (a running one answers in
-// milliseconds; starting the daemon takes about a second). When it answers
+// While espeak-ng runs, start-up waits only briefly for the speech service (a
+// running one answers in milliseconds; starting the daemon takes about a
+// second). When it answers
 // later, its voices are put at the front of the table and this callback runs
 // on the main thread: every index has moved, so read the list afresh. The
 // voice that was selected stays selected.

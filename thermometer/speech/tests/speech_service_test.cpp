@@ -105,6 +105,22 @@ TEST_F(WithService, SecondSayCutsOffTheFirst) {
   EXPECT_EQ(SpeechProbeLastEngineText(), "Текущая температура 1 градус Цельсия");
 }
 
+TEST_F(WithService, WithoutEspeakNgStartUpWaitsForTheServiceToStart) {
+  // An espeak-ng data folder without its files: espeak-ng cannot start in
+  // process. The daemon, not running yet, is started without that folder;
+  // starting it takes about a second.
+  const std::string broken = TestHome() + "/broken-espeak";
+  std::filesystem::create_directories(broken + "/espeak-ng-data");
+  setenv("ESPEAK_DATA_PATH", broken.c_str(), 1);
+  const std::string daemon = TestHome() + "/speech-dispatcher";
+  std::ofstream(daemon) << "#!/bin/sh\nunset ESPEAK_DATA_PATH\nexec speech-dispatcher \"$@\"\n";
+  std::filesystem::permissions(daemon, std::filesystem::perms::owner_all);
+  setenv("SPEECHD_CMD", daemon.c_str(), 1);
+  EXPECT_EQ(SpeechInit(RecordStart, RecordEnd, RecordWord), 1) << TraceText();
+  ASSERT_EQ(SpeechLastVoiceIndex(), 0);
+  EXPECT_EQ(SpeechVoiceName(0), "espeak-ng");
+}
+
 // Peak level of the 16-bit samples the daemon wrote from byte `from` on.
 int32_t PeakFrom(const std::string& path, std::streamoff from) {
   std::ifstream file(path, std::ios::binary);
