@@ -259,9 +259,14 @@ TEST(AgentPicture, BalloonShowsTheText)
     window.SetPose(pose);
     const QImage image = window.grab().toImage();
     EXPECT_EQ(image.pixelColor(8, 40), QColor(255, 255, 225));
+    // The window's shape follows the balloon and the figure.
+    EXPECT_TRUE(window.mask().contains(QPoint(8, 40)));
+    EXPECT_TRUE(window.mask().contains(QPoint(120, AgentWindow::kBalloonHeight + 72)));
+    EXPECT_FALSE(window.mask().contains(QPoint(8, AgentWindow::kBalloonHeight + 40)));
     pose.balloon.clear();
     window.SetPose(pose);
     EXPECT_EQ(window.grab().toImage().pixelColor(8, 40).alpha(), 0);
+    EXPECT_FALSE(window.mask().contains(QPoint(8, 40)));
 }
 
 TEST(AgentPicture, GreetingRaisesTheArm)
