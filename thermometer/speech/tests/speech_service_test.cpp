@@ -47,34 +47,37 @@ std::vector<std::string> VoiceNames() {
 
 int g_voiceListChanges = 0;
 
-TEST_F(WithService, ServiceVoicesThatSpeakRussianComeFirst) {
-  // A second module whose voices speak no Russian keeps an entry of its own.
+// Two modules of the generic kind with a few voices each: espeak-ng's list
+// (13,000 voice x variant entries) takes libspeechd seconds to read, and
+// minutes under AddressSanitizer.
+void WriteGenericModules() {
   const auto modules = std::filesystem::path(SpeechdConfigPath()).parent_path() / "modules";
   std::filesystem::create_directories(modules);
+  std::ofstream(modules / "russian.conf") << "GenericExecuteSynth \"true\"\n"
+                                             "AddVoice \"ru\" \"MALE1\" \"Ivan\"\n"
+                                             "AddVoice \"ru\" \"MALE2\" \"Ivan\"\n"
+                                             "AddVoice \"en\" \"FEMALE1\" \"Jane\"\n"
+                                             "AddVoice \"ru-RU\" \"FEMALE1\" \"Elena\"\n";
   std::ofstream(modules / "english-only.conf") << "GenericExecuteSynth \"true\"\n"
-                                                  "AddVoice \"en\" \"MALE1\" \"plain\"\n";
+                                                  "AddVoice \"en\" \"MALE1\" \"John\"\n";
   WriteSpeechdConfig(
       "AudioOutputMethod \"alsa\"\n"
       "AudioALSADevice \"null\"\n"
-      "AddModule \"espeak-ng\" \"sd_espeak-ng\" \"espeak-ng.conf\"\n"
+      "AddModule \"russian\" \"sd_generic\" \"russian.conf\"\n"
       "AddModule \"english-only\" \"sd_generic\" \"english-only.conf\"\n"
-      "DefaultModule espeak-ng\n"
+      "DefaultModule russian\n"
       "Timeout 5\n");
+}
+
+TEST_F(WithService, ServiceVoicesThatSpeakRussianComeFirst) {
+  WriteGenericModules();
   SpeechOnVoicesChanged([] { ++g_voiceListChanges; });
   EXPECT_EQ(StartPatiently(), 3);
-  // Listing the voices takes seconds: meanwhile the modules stand in.
+  // Until the voices are listed, the modules stand in.
   ASSERT_TRUE(WaitUntil([] { return g_voiceListChanges == 1; })) << TraceText();
-  std::vector<std::string> names = VoiceNames();
-  ASSERT_EQ(names.size(), 5u) << testing::PrintToString(names);
-  std::sort(names.begin(), names.begin() + 3);
-  EXPECT_EQ(names, (std::vector<std::string>{"Russian", "Russian (Latvia)", "english-only", "ru", "ru-lv"}));
+  // Each Russian voice once; a module without one keeps an entry of its own.
+  EXPECT_EQ(VoiceNames(), (std::vector<std::string>{"Ivan", "Elena", "english-only", "ru", "ru-lv"}));
   EXPECT_EQ(SpeechVoiceName(SpeechLastVoiceIndex() + 1), "Unavailable");
-  // A listed voice speaks through the service.
-  int32_t latvia = 0;
-  while (SpeechVoiceName(latvia) != "Russian (Latvia)") ++latvia;
-  ASSERT_EQ(SpeechSelectVoice(latvia), 1);
-  ASSERT_EQ(SpeechSay("Текущая температура 5 °C"), 1);
-  EXPECT_TRUE(WaitUntil([] { return TraceHas("end 1"); })) << TraceText();
 }
 
 TEST_F(WithService, AServiceThatAnswersLateJoinsTheTable) {
@@ -131,19 +134,19 @@ TEST_F(WithService, SecondSayCutsOffTheFirst) {
 }
 
 TEST_F(WithService, WithoutEspeakNgStartUpWaitsForTheServiceToStart) {
-  // An espeak-ng data folder without its files: espeak-ng cannot start in
-  // process. The daemon, not running yet, is started without that folder;
-  // starting it takes about a second.
+  // An espeak-ng data folder without its files: espeak-ng cannot start.
   const std::string broken = TestHome() + "/broken-espeak";
   std::filesystem::create_directories(broken + "/espeak-ng-data");
   setenv("ESPEAK_DATA_PATH", broken.c_str(), 1);
+  // A daemon that is not running yet and takes 0.6 s to start (its generic
+  // modules load at once), longer than the wait used while espeak-ng runs.
+  WriteGenericModules();
   const std::string daemon = TestHome() + "/speech-dispatcher";
-  std::ofstream(daemon) << "#!/bin/sh\nunset ESPEAK_DATA_PATH\nexec speech-dispatcher \"$@\"\n";
+  std::ofstream(daemon) << "#!/bin/sh\nsleep 0.6\nexec speech-dispatcher \"$@\"\n";
   std::filesystem::permissions(daemon, std::filesystem::perms::owner_all);
   setenv("SPEECHD_CMD", daemon.c_str(), 1);
   EXPECT_EQ(SpeechInit(RecordStart, RecordEnd, RecordWord), 1) << TraceText();
-  ASSERT_EQ(SpeechLastVoiceIndex(), 0);
-  EXPECT_EQ(SpeechVoiceName(0), "espeak-ng");
+  EXPECT_EQ(VoiceNames(), (std::vector<std::string>{"russian", "english-only"}));
 }
 
 // Peak level of the 16-bit samples the daemon wrote from byte `from` on.
