@@ -1,6 +1,6 @@
 // Settings, the per-thread error record and the error report.
 #include "automation_internal.h"
-#include "com_registry.h"
+#include "object_model.h"
 
 #include <algorithm>
 
@@ -151,14 +151,26 @@ std::u16string ReportText(const AutomationErrorRecord* r, bool boxLayout)
            orEmpty(r->source);
 }
 
-void Report(const AutomationErrorRecord* record, const AutomationSettings& settings)
+// Set while this thread shows a report or runs the error callback.
+thread_local bool t_reporting = false;
+
+// A callback that calls the layer may fail again. That failure is recorded
+// in a record of its own, which the callback can read, and is not reported:
+// otherwise each report would start the next, and clearing the record for
+// it would free the strings of the one still being reported.
+void Report(AutomationErrorRecord* record, const AutomationSettings& settings)
 {
+    t_reporting = true;
+    SetRecordSlot(nullptr);
     if (settings.showMessages) {
         const std::u16string text = ReportText(record, true).substr(0, kBoxUnits - 1);
         ShowAutomationBox(settings.ownerWindow, settings.caption ? settings.caption : u"Ошибка", text.c_str());
     }
     if (settings.errorCallback)
         settings.errorCallback(record);
+    FreeErrorRecord(GetRecordSlot());
+    SetRecordSlot(record);
+    t_reporting = false;
 }
 
 }  // namespace
@@ -205,7 +217,8 @@ HRESULT OperationScope::Exit(HRESULT hr, const char16_t* memberText, const Failu
         return hr;
     }
     Complete(record, operation_, memberText);
-    Report(record, settings);
+    if (!t_reporting)
+        Report(record, settings);
     return hr;
 }
 

@@ -1,6 +1,6 @@
 // Creating objects and finding running ones.
 #include "automation_internal.h"
-#include "com_registry.h"
+#include "object_model.h"
 
 namespace {
 

@@ -22,8 +22,9 @@ struct SpeechApi {
     void (*watchVoices)(void (*changed)()) = nullptr;
 };
 
-// Starts the agent sequence on a thread of its own. It reads temperatureWhole
-// once and calls setControlsEnabled(false/true) on window's thread.
+// Starts the agent sequence on a thread of its own; the window has disabled
+// its controls before. The sequence reads temperatureWhole once and calls
+// setControlsEnabled(true) on window's thread at its end.
 using AgentStarter = void (*)(const std::atomic<std::int32_t>* temperatureWhole, QWidget* window,
                               std::function<void(bool enabled)> setControlsEnabled);
 

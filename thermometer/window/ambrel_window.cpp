@@ -79,6 +79,8 @@ void AmbrelWindow::CreateStatusControls()
     Place(new QLabel("Голосовой движок", this), "VoiceLabel", 4, 70, 110, 16);
     voiceList_ = Place(new QComboBox(this), "VoiceList", 4, 88, 110, 22);
     voiceList_->setEditable(false);
+    // Only the user's own choice; a refill selecting an item is not one.
+    connect(voiceList_, &QComboBox::activated, this, [this] { voiceChosen_ = true; });
 }
 
 void AmbrelWindow::RefillVoiceList()
@@ -86,8 +88,9 @@ void AmbrelWindow::RefillVoiceList()
     const QString selected = voiceList_->currentText();
     voiceList_->clear();
     FillVoiceList();
+    // A voice the user chose stays; otherwise the start-up rule picks again.
     const int kept = voiceList_->findText(selected, Qt::MatchExactly);
-    if (!selected.isEmpty() && kept >= 0)
+    if (voiceChosen_ && !selected.isEmpty() && kept >= 0)
         voiceList_->setCurrentIndex(kept);
 }
 
@@ -177,9 +180,12 @@ void AmbrelWindow::ShowReading(std::int32_t handle, float t)
 void AmbrelWindow::Say()
 {
     if (wizardCheck_->isChecked()) {
-        if (services_.startAgent)
-            services_.startAgent(&state_.TemperatureWhole, this,
-                                 [this](bool enabled) { SetSpeechControlsEnabled(enabled); });
+        if (!services_.startAgent)
+            return;
+        // Before the sequence's thread exists, so no second press gets in.
+        SetSpeechControlsEnabled(false);
+        services_.startAgent(&state_.TemperatureWhole, this,
+                             [this](bool enabled) { SetSpeechControlsEnabled(enabled); });
         return;
     }
     const SpeechApi& speech = services_.speech;

@@ -29,7 +29,8 @@ public:
     // Start-up steps, called in this order by StartAmbrel.
     void CreateStatusControls();
     void FillVoiceList();
-    // Reads the voice list afresh, keeping the voice that was selected.
+    // Reads the voice list afresh. A voice the user chose stays selected;
+    // otherwise item 0, then "Svetlana", as at start-up.
     void RefillVoiceList();
     void CreateSpeechControls();
     void StartPolling();
@@ -55,6 +56,7 @@ private:
     ThermometerReader reader_;
     QTimer presenceTimer_;
     int presenceChecks_ = 0;
+    bool voiceChosen_ = false;
 
     QLabel* statusLabel_ = nullptr;
     QLineEdit* temperatureBox_ = nullptr;

@@ -1,5 +1,6 @@
-// The character's window: frameless, transparent around the figure, always
-// on top, never taking the focus. It only draws the pose it is given.
+// The character's window: frameless, always on top, never taking the focus,
+// shaped to the figure and its balloon (translucent too where a compositor
+// runs). It only draws the pose it is given.
 #pragma once
 
 #include <QString>
@@ -36,6 +37,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void UpdateShape();
+    void Paint(QPainter& painter) const;
+
     AgentPose pose_;
 };
 

@@ -81,9 +81,17 @@ protected:
     }
 
     // Runs the sequence on its own thread while this (GUI) thread serves it.
-    void RunSequence(std::int32_t temperature)
+    // changeDuringShow: the temperature the reader stores while the
+    // character is in its wait after Show (0: none).
+    void RunSequence(std::int32_t temperature, std::int32_t changeDuringShow = 0)
     {
         std::atomic<std::int32_t> whole{temperature};
+        AgentSequenceWaits waits{0, 0, 0, 0, {}};
+        waits.wait = [&whole, changeDuringShow, first = true](int) mutable {
+            if (first && changeDuringShow)
+                whole = changeDuringShow;
+            first = false;
+        };
         AgentSequenceHost host;
         host.temperatureWhole = &whole;
         host.setControlsEnabled = [this](bool enabled) {
@@ -92,7 +100,7 @@ protected:
         };
         std::atomic<bool> done{false};
         std::thread sequence([&] {
-            RunAgentSequence(host, AgentSequenceWaits{0, 0, 0, 0});
+            RunAgentSequence(host, waits);
             done = true;
         });
         while (!done)
@@ -115,7 +123,7 @@ TEST_F(AgentTest, SequenceDrivesTheCharacterInOrder)
                                                "Speak Current temperature 23 °C", "Play Reading",
                                                "Stop",       "Play Hide"};
     EXPECT_EQ(AgentRequestHistory(), expected);
-    EXPECT_EQ(controls_, (std::vector<bool>{false, true}));
+    EXPECT_EQ(controls_, (std::vector<bool>{true}));
     EXPECT_TRUE(onGuiThread_);
     std::lock_guard lock(g_lock);
     EXPECT_EQ(g_spoken, std::vector<std::string>{"Current temperature 23 degrees Celsius"});
@@ -131,13 +139,22 @@ TEST_F(AgentTest, NegativeTemperatureIsSaidWithItsSign)
     EXPECT_EQ(g_spoken, std::vector<std::string>{"Current temperature -5 degrees Celsius"});
 }
 
+TEST_F(AgentTest, TemperatureIsReadAfterTheWaitThatFollowsShow)
+{
+    RunSequence(23, 31);
+    const std::vector<std::string> history = AgentRequestHistory();
+    ASSERT_GE(history.size(), 4u);
+    EXPECT_EQ(history[0], "Show");
+    EXPECT_EQ(history[3], "Speak Current temperature 31 °C");
+}
+
 TEST_F(AgentTest, MissingAgentShowsOneBoxAndEnablesTheControlsAgain)
 {
     ASSERT_EQ(RevokeAgentControl(), S_OK);
     RunSequence(23);
     RegisterAgentControl();
     EXPECT_TRUE(AgentRequestHistory().empty());
-    EXPECT_EQ(controls_, (std::vector<bool>{false, true}));
+    EXPECT_EQ(controls_, (std::vector<bool>{true}));
     std::lock_guard lock(g_lock);
     ASSERT_EQ(g_boxes.size(), 1u);
     EXPECT_EQ(g_boxes[0],
@@ -242,9 +259,14 @@ TEST(AgentPicture, BalloonShowsTheText)
     window.SetPose(pose);
     const QImage image = window.grab().toImage();
     EXPECT_EQ(image.pixelColor(8, 40), QColor(255, 255, 225));
+    // The window's shape follows the balloon and the figure.
+    EXPECT_TRUE(window.mask().contains(QPoint(8, 40)));
+    EXPECT_TRUE(window.mask().contains(QPoint(120, AgentWindow::kBalloonHeight + 72)));
+    EXPECT_FALSE(window.mask().contains(QPoint(8, AgentWindow::kBalloonHeight + 40)));
     pose.balloon.clear();
     window.SetPose(pose);
     EXPECT_EQ(window.grab().toImage().pixelColor(8, 40).alpha(), 0);
+    EXPECT_FALSE(window.mask().contains(QPoint(8, 40)));
 }
 
 TEST(AgentPicture, GreetingRaisesTheArm)

@@ -18,10 +18,11 @@ struct AgentSequenceHost {
     // spoken text is made. Must outlive the sequence. Null reads as 0.
     const std::atomic<std::int32_t>* temperatureWhole = nullptr;
 
-    // Disables (false) and enables again (true) VoiceList, VolumeSlider,
-    // WizardCheck and SayButton. Always run on the GUI thread through a
-    // queued call, never on the sequence's thread; the sequence does not
-    // wait for it. May be empty.
+    // Enables VoiceList, VolumeSlider, WizardCheck and SayButton again (with
+    // true) at the sequence's end. The caller disables them itself before it
+    // starts the sequence, so that no second press is taken in between. Run
+    // on the GUI thread through a queued call, never on the sequence's
+    // thread; the sequence does not wait for it. May be empty.
     std::function<void(bool enabled)> setControlsEnabled;
 
     // Usually the main window: when it is gone by the time a queued call
@@ -35,11 +36,14 @@ struct AgentSequenceWaits {
     int afterReading = 8000;
     int afterStop = 4000;
     int afterHide = 3000;
+    // What a wait does; empty: sleep. Tests act during a wait with it.
+    std::function<void(int ms)> wait;
 };
 
 // Registers the agent component (ProgID "Agent.Control.1") if needed and
 // starts RunAgentSequence on a new detached thread. Returns at once. Call it
-// from the GUI thread, with a QApplication in place.
+// from the GUI thread, with a QApplication in place, after disabling the
+// controls.
 void StartAgentSequence(const AgentSequenceHost& host);
 
 // The sequence itself, run on the calling thread (which must not be the GUI

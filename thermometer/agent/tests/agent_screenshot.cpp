@@ -1,11 +1,13 @@
-// Shows the character greeting on a real display (Xvfb in the test) and
-// saves what the screen shows where its window is, as a PNG.
+// Shows the character greeting on a real display (Xvfb in the test), over a
+// window of one colour (kBackdrop), and saves what the screen shows where
+// its window is, as a PNG.
 //   agent_screenshot OUTPUT.png
 #include "agent_control.h"
 #include "agent_window.h"
 #include "automation.h"
 
 #include <QApplication>
+#include <QPalette>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -18,6 +20,9 @@ void Silent(const std::string&) {}
 
 // Show takes 0.9 s and the greeting 1.8 s: halfway through it the arm is up.
 constexpr int kGreetingHalfwayMs = 1800;
+
+// What lies beneath the character: the test looks for it around the figure.
+const QColor kBackdrop(255, 0, 255);
 
 struct Greeting {
     IDispatch* agent = nullptr;
@@ -49,6 +54,13 @@ int main(int argc, char** argv)
         return 2;
     }
     QApplication app(argc, argv);
+    QWidget backdrop(nullptr, Qt::FramelessWindowHint);
+    backdrop.setAutoFillBackground(true);
+    QPalette palette = backdrop.palette();
+    palette.setColor(QPalette::Window, kBackdrop);
+    backdrop.setPalette(palette);
+    backdrop.setGeometry(0, 0, 400, 500);
+    backdrop.show();
     RegisterAgentControl();
     SetAgentSpeechFunction(Silent);
     SetErrorDisplay(0);

@@ -1,5 +1,7 @@
 #include "agent_window.h"
 
+#include <QBitmap>
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -161,12 +163,40 @@ AgentWindow::AgentWindow()
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(kFigureWidth, kBalloonHeight + kFigureHeight);
+    UpdateShape();
 }
 
 void AgentWindow::SetPose(const AgentPose& pose)
 {
     pose_ = pose;
+    UpdateShape();
     update();
+}
+
+// Without a compositing manager the transparent parts of the window would show
+// black: the window takes the shape of what is drawn, renewed with each pose.
+// Edges fainter than half cover are left out of the shape.
+void AgentWindow::UpdateShape()
+{
+    QImage frame(size(), QImage::Format_ARGB32_Premultiplied);
+    frame.fill(Qt::transparent);
+    QPainter painter(&frame);
+    Paint(painter);
+    painter.end();
+    QRegion shape(QBitmap::fromImage(frame.createAlphaMask()));
+    // An empty mask would mean no mask at all (the whole box): a pixel
+    // outside the window stands for nothing drawn.
+    if (shape.isEmpty())
+        shape = QRegion(-1, -1, 1, 1);
+    setMask(shape);
+}
+
+void AgentWindow::Paint(QPainter& p) const
+{
+    if (!pose_.balloon.isEmpty())
+        PaintSpeechBalloon(p, QRect(0, 0, kFigureWidth, kBalloonHeight), pose_.balloon);
+    p.translate(0, kBalloonHeight);
+    PaintAgentFigure(p, pose_);
 }
 
 void AgentWindow::MoveFigureTo(QPoint topLeft) { move(topLeft.x(), topLeft.y() - kBalloonHeight); }
@@ -179,8 +209,5 @@ void AgentWindow::paintEvent(QPaintEvent*)
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.fillRect(rect(), Qt::transparent);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    if (!pose_.balloon.isEmpty())
-        PaintSpeechBalloon(p, QRect(0, 0, kFigureWidth, kBalloonHeight), pose_.balloon);
-    p.translate(0, kBalloonHeight);
-    PaintAgentFigure(p, pose_);
+    Paint(p);
 }

@@ -13,7 +13,13 @@
 
 namespace {
 
-void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Wait(const AgentSequenceWaits& waits, int ms)
+{
+    if (waits.wait)
+        waits.wait(ms);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 void SetControlsEnabled(const AgentSequenceHost& host, bool enabled)
 {
@@ -41,26 +47,27 @@ std::string SpokenText(const AgentSequenceHost& host)
     return "Current temperature " + std::to_string(whole) + " °C";
 }
 
-void ActOut(IDispatch* character, QPoint position, const std::string& text, const AgentSequenceWaits& waits)
+void ActOut(IDispatch* character, QPoint position, const AgentSequenceHost& host, const AgentSequenceWaits& waits)
 {
     CallMethod(character, u"Show");
-    Wait(waits.afterShow);
+    Wait(waits, waits.afterShow);
     CallMethod(character, u"MoveTo(%d,%d)", position.x(), position.y());
     CallMethod(character, u"Play(%T)", "Greet");
+    // Read only now, so a reading that came during the wait is the one said.
+    const std::string text = SpokenText(host);
     CallMethod(character, u"Speak(%T)", text.c_str());
     CallMethod(character, u"Play(%T)", "Reading");
-    Wait(waits.afterReading);
+    Wait(waits, waits.afterReading);
     CallMethod(character, u"Stop");
-    Wait(waits.afterStop);
+    Wait(waits, waits.afterStop);
     CallMethod(character, u"Play(%T)", "Hide");
-    Wait(waits.afterHide);
+    Wait(waits, waits.afterHide);
 }
 
 }  // namespace
 
 void RunAgentSequence(const AgentSequenceHost& host, const AgentSequenceWaits& waits)
 {
-    SetControlsEnabled(host, false);
     AutomationInit(1, 0);
     const QPoint position = AgentPosition();
     SetErrorDisplay(1);
@@ -71,7 +78,7 @@ void RunAgentSequence(const AgentSequenceHost& host, const AgentSequenceWaits& w
         IDispatch* character = nullptr;
         GetValue(u"%o", &character, agent, u"Characters(%T)", "Genie");
         if (character) {
-            ActOut(character, position, SpokenText(host), waits);
+            ActOut(character, position, host, waits);
             character->Release();
         }
         agent->Release();

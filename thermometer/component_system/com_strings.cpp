@@ -56,28 +56,42 @@ void AppendUtf16(std::u16string& out, char32_t c)
     }
 }
 
-// One code point from UTF-8 at text[i]; advances i. Overlong forms,
-// surrogates and cut sequences give U+FFFD.
+// One code point from UTF-8 at text[i]; advances i. A byte that cannot
+// start a character (80..C1, F5..FF), an overlong form, a surrogate, a value
+// above U+10FFFF and a cut sequence give U+FFFD, and only the lead byte is
+// taken, so the bytes after it are read again on their own.
 char32_t NextUtf8(std::string_view text, std::size_t& i)
 {
     const auto lead = static_cast<unsigned char>(text[i++]);
     if (lead < 0x80)
         return lead;
-    int more = lead >= 0xF0 && lead <= 0xF4 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 && lead < 0xE0 ? 1 : -1;
-    if (more < 0)
+    // The second byte's range rules out overlong forms (E0, F0), surrogates
+    // (ED) and values past U+10FFFF (F4).
+    int more = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        more = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        more = 2;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        more = 3;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
         return 0xFFFD;
+    }
     char32_t c = lead & (0x3F >> more);
     const std::size_t start = i;
     for (int k = 0; k < more; ++k, ++i) {
-        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+        const auto next = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+        if (next < (k == 0 ? low : 0x80) || next > (k == 0 ? high : 0xBF)) {
             i = start;
             return 0xFFFD;
         }
-        c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
+        c = (c << 6) | (next & 0x3F);
     }
-    const char32_t lowest = more == 1 ? 0x80 : more == 2 ? 0x800 : 0x10000;
-    if (c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        return 0xFFFD;
     return c;
 }
 

@@ -1,5 +1,5 @@
-// A picture of the character greeting, taken on Xvfb and kept in the build
-// directory (agent-greeting.png).
+// A picture of the character greeting, taken on Xvfb (no compositing manager)
+// and kept in the build directory (agent-greeting.png).
 #include <QColor>
 #include <QFile>
 #include <QImage>
@@ -43,6 +43,12 @@ TEST(AgentScreenshot, CharacterGreetsOnXvfb)
     EXPECT_GT(PixelsNear(image, QColor(43, 179, 163)), 2000);
     EXPECT_GT(PixelsNear(image, QColor(236, 184, 48)), 200);
     EXPECT_GT(PixelsNear(image, QColor(112, 64, 160)), 100);
+    // Around the figure the window beneath shows through: the balloon's band
+    // (no balloon while greeting) and the strip left of the figure.
+    const QImage band = image.copy(0, 0, 240, 96);
+    const QImage left = image.copy(0, 96, 60, image.height() - 96);
+    EXPECT_EQ(PixelsNear(band, QColor(255, 0, 255)), band.width() * band.height());
+    EXPECT_EQ(PixelsNear(left, QColor(255, 0, 255)), left.width() * left.height());
 }
 
 }  // namespace
