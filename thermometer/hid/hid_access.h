@@ -47,5 +47,6 @@ int HidOpenDeviceEx(int productId, int vendorId, int version, int matchIndex);
 // length bytes. Returns the number of bytes stored: 0 at once for handle 0, a
 // null buffer or length <= 0; 0 after a failed read (device gone, handle
 // closed), with buffer untouched. When errorPlace is given it receives the
-// system error code (errno) of the read, 0 after success.
+// system error code of the read (errno; GetLastError on Windows), 0 after
+// success.
 int HidReadReportEx(int handle, std::uint8_t* buffer, int length, int* errorPlace);
