@@ -1,6 +1,7 @@
 #include "ini_text.h"
 
 #include <climits>
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -138,7 +139,8 @@ std::string_view IniTrimmedText(std::string_view value) { return TrimRight(value
 
 std::optional<std::string> ReadFileText(const std::string& path, std::size_t maxBytes)
 {
-    std::ifstream in(path, std::ios::binary);
+    // The path is UTF-8; on Windows a plain narrow name would go through the ANSI code page.
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
     if (!in)
         return std::nullopt;
     std::string text;
