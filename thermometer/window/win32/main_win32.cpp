@@ -1,6 +1,6 @@
 // Ambrel, the thermometer monitor, on Windows.
 #include "ambrel_win32.h"
-#include "ambrel_win32_services.h"
+#include "system_services_win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
