@@ -9,8 +9,9 @@
 
 #include <cstdint>
 
-// Binds the system's HID library (hidapi, hidraw backend). Call once before
-// anything else; later calls do nothing. Returns 1 when bound, 0 when the
+// Binds the system's HID libraries (hidapi's hidraw backend on Linux; hid.dll
+// and setupapi.dll on Windows). Call once before anything else; later calls
+// do nothing. Returns 1 when bound, 0 when the
 // library or one of its entry points is missing (every search then finds
 // nothing and every open gives 0).
 int HidLoad();

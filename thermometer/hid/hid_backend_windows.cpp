@@ -8,6 +8,11 @@
 #include <cstring>
 #include <mutex>
 
+// What the setup interface checks its callers' size fields against.
+static_assert(sizeof(void*) == 8 || (sizeof(SP_DEVICE_INTERFACE_DATA) == 28 &&
+                                     sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5),
+              "32-bit Windows expects these sizes");
+
 struct HidBackendDevice {
     HANDLE file = INVALID_HANDLE_VALUE;
     HANDLE readDone = nullptr;  // event of the overlapped read
