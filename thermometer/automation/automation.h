@@ -31,7 +31,7 @@
 // AutomationShutdown when done.
 #pragma once
 
-#include "automation_com.h"
+#include "object_model.h"
 
 #include <cstdarg>
 #include <cstdint>

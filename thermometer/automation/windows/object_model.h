@@ -1,4 +1,4 @@
-// The component system under the automation layer on Windows: the system's
+// The platform's object model under the automation layer on Windows: the system's
 // own (ole32, oleaut32).
 #pragma once
 
