@@ -36,17 +36,6 @@
 #include <cstdarg>
 #include <cstdint>
 
-struct SYSTEMTIME {
-    std::uint16_t year;
-    std::uint16_t month;      // 1..12
-    std::uint16_t dayOfWeek;  // 0 = Sunday; ignored on input
-    std::uint16_t day;
-    std::uint16_t hour;
-    std::uint16_t minute;
-    std::uint16_t second;
-    std::uint16_t milliseconds;
-};
-
 struct AutomationErrorRecord {
     const char16_t* function;  // outermost operation that failed
     const char16_t* errorIn;   // innermost operation that failed first

@@ -143,6 +143,18 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src);
 // types. DISP_E_TYPEMISMATCH for anything else; dest is unchanged on failure.
 HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, std::uint16_t flags, std::uint16_t vt);
 
+// Calendar date and time.
+struct SYSTEMTIME {
+    std::uint16_t wYear;
+    std::uint16_t wMonth;      // 1..12
+    std::uint16_t wDayOfWeek;  // 0 = Sunday; ignored on input
+    std::uint16_t wDay;
+    std::uint16_t wHour;
+    std::uint16_t wMinute;
+    std::uint16_t wSecond;
+    std::uint16_t wMilliseconds;
+};
+
 // ---- interfaces -----------------------------------------------------------
 
 struct IUnknown {

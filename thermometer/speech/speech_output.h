@@ -10,6 +10,11 @@
 //   kind 4  espeak-ng in process (libespeak-ng): one entry per installed Russian
 //           voice; speaks even where no speech service runs.
 //
+// On Windows (windows/speech_output_windows.cpp) kind 5 is the Speech API 5
+// automation voice and kind 4 the Speech API 4 text-to-speech control; there
+// the callbacks come on the main thread from the engines themselves, and the
+// agent's English voice (SpeechSayWithLanguage) does not exist.
+//
 // The table holds the kind-5 voices first, then the kind-4 voices. Every function
 // returns an integer result and never throws. Texts are UTF-8.
 //

@@ -1,6 +1,6 @@
 #include "ambrel_window.h"
 
-#include "hid_access.h"
+#include "presence_check.h"
 #include "thermometer_reading.h"
 
 #include <QCheckBox>
@@ -60,7 +60,7 @@ AmbrelWindow::~AmbrelWindow()
     }
     presenceTimer_.stop();
     // Closing the handle releases a read blocked in it, so the reader can end.
-    HidCloseDevice(state_.DeviceHandle.exchange(0));
+    CloseThermometer(state_);
     reader_.Stop();
 }
 
@@ -133,34 +133,16 @@ void AmbrelWindow::StartPolling()
 void AmbrelWindow::PresenceCheck()
 {
     ++presenceChecks_;
-    std::int32_t present = HidDevicePresent(kThermometerProductId, kThermometerVendorId);
-    if (present == state_.LastPresence) {
-        if (present && NeedsReopen())
-            Reopen();
-        return;
-    }
-    state_.LastPresence = present;
-    Reopen();
-    if (present)
+    switch (CheckPresence(state_)) {
+    case PresenceChange::Appeared:
         statusLabel_->setText(kDeviceOpen);
-    else
+        break;
+    case PresenceChange::Gone:
         ShowDeviceGone();
-}
-
-// A present thermometer without a working handle: the open failed (udev may
-// not have granted access yet) or the device was replugged between two checks.
-bool AmbrelWindow::NeedsReopen() const
-{
-    std::int32_t handle = state_.DeviceHandle.load();
-    return handle == 0 || handle == state_.FailedHandle.load();
-}
-
-void AmbrelWindow::Reopen()
-{
-    // The reader must not pick up a handle that is being closed.
-    HidCloseDevice(state_.DeviceHandle.exchange(0));
-    if (state_.LastPresence)
-        state_.DeviceHandle.store(HidOpenDevice(kThermometerProductId, kThermometerVendorId));
+        break;
+    case PresenceChange::None:
+        break;
+    }
 }
 
 void AmbrelWindow::ShowDeviceGone()
@@ -172,7 +154,7 @@ void AmbrelWindow::ShowDeviceGone()
 void AmbrelWindow::ShowReading(std::int32_t handle, float t)
 {
     // Queued from the reader: drop a reading from a device closed since.
-    if (handle == 0 || handle != state_.DeviceHandle.load())
+    if (!ReadingIsCurrent(state_, handle))
         return;
     temperatureBox_->setText(QString::fromStdString(FormatTemperature(t)));
 }

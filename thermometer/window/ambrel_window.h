@@ -47,8 +47,6 @@ private:
     void Say();
     void SetSpeechControlsEnabled(bool enabled);
     void ShowDeviceGone();
-    bool NeedsReopen() const;
-    void Reopen();
 
     AmbrelServices services_;
     QFont temperatureFont_;

@@ -157,13 +157,13 @@ TEST(ComDates, CalendarRoundTrips)
         ASSERT_TRUE(SystemTimeToDate(t, &date));
         SYSTEMTIME back{};
         ASSERT_TRUE(DateToSystemTime(date, &back));
-        EXPECT_EQ(back.year, t.year);
-        EXPECT_EQ(back.month, t.month);
-        EXPECT_EQ(back.day, t.day);
-        EXPECT_EQ(back.hour, t.hour);
-        EXPECT_EQ(back.minute, t.minute);
-        EXPECT_EQ(back.second, t.second);
-        EXPECT_EQ(back.milliseconds, t.milliseconds);
+        EXPECT_EQ(back.wYear, t.wYear);
+        EXPECT_EQ(back.wMonth, t.wMonth);
+        EXPECT_EQ(back.wDay, t.wDay);
+        EXPECT_EQ(back.wHour, t.wHour);
+        EXPECT_EQ(back.wMinute, t.wMinute);
+        EXPECT_EQ(back.wSecond, t.wSecond);
+        EXPECT_EQ(back.wMilliseconds, t.wMilliseconds);
     }
     SYSTEMTIME t{};
     EXPECT_FALSE(DateToSystemTime(std::nan(""), &t));
