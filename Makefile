@@ -5,7 +5,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test sanitize tsan fuzz clean
+.PHONY: all deps configure build demo test package sanitize tsan fuzz clean
 
 all: build
 
@@ -23,6 +23,11 @@ demo: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The Debian package vantrel-bench_<version>_amd64.deb, checked with lintian
+# and installed, removed and purged in a scratch dpkg tree.
+package: deps
+	@JOBS=$(JOBS) scripts/package $(BUILD)-package
 
 # The same suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps
@@ -42,4 +47,4 @@ fuzz: deps
 	@scripts/fuzz $(BUILD)-fuzz
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz $(BUILD)-package
