@@ -1,6 +1,10 @@
 # What an installed tree offers beyond the programs: the adapter library for
 # programs of one's own (pkg-config file and CMake package), the manual pages,
 # the Debian package's documents, and the Debian package itself (`make package`).
+# All of it is for Linux.
+if(WIN32)
+  return()
+endif()
 
 # --- The adapter library for other programs --------------------------------
 if(TARGET Vantrel_PIC)
