@@ -34,10 +34,26 @@ if(TARGET Vantrel_PIC)
 endif()
 
 # --- Manual pages, English and Russian --------------------------------------
-file(GLOB man_pages_en ${PROJECT_SOURCE_DIR}/doc/man/en/*.1)
-file(GLOB man_pages_ru ${PROJECT_SOURCE_DIR}/doc/man/ru/*.1)
-install(FILES ${man_pages_en} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${man_pages_ru} DESTINATION ${CMAKE_INSTALL_MANDIR}/ru/man1)
+# Installed compressed, as Debian wants them.
+foreach(language en ru)
+  file(GLOB pages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/doc/man/${language}/*.1)
+  set(compressed)
+  foreach(page IN LISTS pages)
+    get_filename_component(name ${page} NAME)
+    set(out ${CMAKE_BINARY_DIR}/man/${language}/${name}.gz)
+    add_custom_command(OUTPUT ${out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man/${language}
+      COMMAND gzip -9n -c ${page} > ${out}
+      DEPENDS ${page} VERBATIM)
+    list(APPEND compressed ${out})
+  endforeach()
+  add_custom_target(man_pages_${language} ALL DEPENDS ${compressed})
+  if(language STREQUAL "en")
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/${language}/man1)
+  endif()
+endforeach()
 
 # --- The Debian package -------------------------------------------------------
 set(CPACK_GENERATOR DEB)
@@ -45,8 +61,7 @@ set(CPACK_PACKAGE_NAME vantrel-bench)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Vantrel bench toolkit <bench@vantrel.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "PIC programmer tools, serial terminal and USB thermometer monitor")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Tools for the electronics bench, with Russian user interface texts:
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tools for the electronics bench, with Russian user interface texts:
 seven one-job tools and the command-line programmer pic-prog for PIC
 microcontrollers in the Vantrel adapter, a simple programmer driven through
 a serial port's modem lines, with its line primitives as the shared library
@@ -57,13 +72,20 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Windows need Qt's platform plugins, which libqt6gui6 only recommends;
-# Ambrel's Russian voice comes from espeak-ng's data, and the speech service
-# with its espeak-ng module adds the voices of speech-dispatcher.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, espeak-ng-data")
+# Beyond what dpkg-shlibdeps finds in the binaries: windows need Qt's platform
+# plugins, which libqt6gui6 only recommends; Ambrel loads libhidapi-hidraw.so.0
+# at run time, out of the scan's sight; its Russian voice comes from
+# espeak-ng's data, and the speech service with its espeak-ng module adds the
+# voices of speech-dispatcher.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libhidapi-hidraw0, espeak-ng-data")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "speech-dispatcher, speech-dispatcher-espeak-ng")
-# shlibs control file and the ldconfig trigger for libVantrel_PIC.so.1.
+# The shlibs control file for libVantrel_PIC.so.1, and the library cache
+# refreshed by dpkg's ldconfig trigger. CPack also writes postinst and postrm
+# scripts that call ldconfig themselves; the trigger makes them redundant, so
+# they are taken out of the built package.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian/without_ldconfig_scripts.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
