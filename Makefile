@@ -10,7 +10,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test sanitize tsan fuzz windows windows-test clean
+.PHONY: all deps configure build demo test package sanitize tsan fuzz windows windows-test clean
 
 all: build
 
@@ -28,6 +28,11 @@ demo: build
 
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The Debian package vantrel-bench_<version>_amd64.deb, checked with lintian
+# and installed, removed and purged in a scratch dpkg tree.
+package: deps
+	@JOBS=$(JOBS) scripts/package $(BUILD)-package
 
 # The same suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize: deps
@@ -62,4 +67,4 @@ windows-test: windows
 	@cd build-win64 && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz build-win32 build-win64 dist
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz $(BUILD)-package build-win32 build-win64 dist

@@ -1,0 +1,20 @@
+# Run by CPack after it has built the .deb: takes out the postinst and postrm
+# that only call ldconfig (the package's ldconfig trigger does that) and packs
+# the tree again with the same files, owned by root.
+foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+  set(tree ${deb}.tree)
+  file(REMOVE_RECURSE ${tree})
+  execute_process(COMMAND dpkg-deb -R ${deb} ${tree} COMMAND_ERROR_IS_FATAL ANY)
+  foreach(script postinst postrm)
+    if(EXISTS ${tree}/DEBIAN/${script})
+      file(STRINGS ${tree}/DEBIAN/${script} lines REGEX "[^ \t]")
+      list(FILTER lines EXCLUDE REGEX "^(#|[ \t]*(set -e|fi|ldconfig|if \\[ \"\\$1\" = \"(configure|remove)\" \\]; then)[ \t]*$)")
+      if(lines)
+        message(FATAL_ERROR "${script} does more than call ldconfig: ${lines}")
+      endif()
+      file(REMOVE ${tree}/DEBIAN/${script})
+    endif()
+  endforeach()
+  execute_process(COMMAND dpkg-deb --root-owner-group -Zxz -b ${tree} ${deb} OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE_RECURSE ${tree})
+endforeach()
