@@ -240,27 +240,30 @@ void TerminalWindow::UpdateSettingsDisplay()
         labels[i]->setText(Text(*texts[i]));
 }
 
+// The lamp is grey on every tick unless this tick showed a byte. Only a change
+// of colour or text is handed to the window system: an idle tick draws nothing.
 void TerminalWindow::MonitorTick()
 {
-    SetLamp(kLampIdle);
-    if (!connection_.IsOpen())
-        return;
-    ShowSample(connection_.Poll(settings_));
+    const bool shown = connection_.IsOpen() && ShowSample(connection_.Poll(settings_));
+    SetLamp(shown ? kLampReceived : kLampIdle);
 }
 
-void TerminalWindow::ShowSample(const MonitorSample& sample)
+bool TerminalWindow::ShowSample(const MonitorSample& sample)
 {
-    if (sample.received == ReceivedXon || sample.received == ReceivedXoff) {
+    if (sample.received == ReceivedXon || sample.received == ReceivedXoff)
         received_->clear();
-    } else if (sample.received == ReceivedByte) {
+    else if (sample.received == ReceivedByte)
         received_->setText(QString::number(sample.byte));
-        SetLamp(kLampReceived);
-    }
-    const auto bit = [](int32_t on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
-    cts_->setText(bit(sample.cts));
-    dsr_->setText(bit(sample.dsr));
-    dcd_->setText(bit(sample.dcd));
-    ri_->setText(bit(sample.ri));
+    const auto show = [](QLineEdit* indicator, int32_t on) {
+        const QString text = on ? QStringLiteral("1") : QStringLiteral("0");
+        if (indicator->text() != text)
+            indicator->setText(text);
+    };
+    show(cts_, sample.cts);
+    show(dsr_, sample.dsr);
+    show(dcd_, sample.dcd);
+    show(ri_, sample.ri);
+    return sample.received == ReceivedByte;
 }
 
 void TerminalWindow::SendByte()
@@ -272,6 +275,8 @@ void TerminalWindow::SendByte()
 
 void TerminalWindow::SetLamp(const QColor& colour)
 {
+    if (colour == lampColour_)
+        return;  // what the window shows is already right
     lampColour_ = colour;
     update(QRect(kLampCentre - QPoint(kLampRadius + 1, kLampRadius + 1), QSize(2 * kLampRadius + 3, 2 * kLampRadius + 3)));
 }

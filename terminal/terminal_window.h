@@ -85,7 +85,8 @@ private:
     QLabel* AddLabel(const char* text, int x, int y, int w, int h);
     QLineEdit* AddIndicator(int x, int y);
     void ShowPortState();
-    void ShowSample(const MonitorSample& sample);
+    // True when the sample's byte was shown in the received-byte field.
+    bool ShowSample(const MonitorSample& sample);
     void SetLamp(const QColor& colour);
     void OnDialogOk();
     void CloseSettingsDialog();
