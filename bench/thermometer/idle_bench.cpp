@@ -2,8 +2,7 @@
 // a report every 100 ms. The thermometer is faked with umockdev in this
 // process; Ambrel runs as a child under umockdev's preload, so its figures
 // include the preload's own overhead (an upper bound for real hardware).
-// CPU is summed per thread from /proc/PID/task/*/schedstat; write calls are
-// mostly X11 requests (a repaint is one) and umockdev's own traffic.
+// CPU is summed per thread from /proc/PID/task/*/schedstat.
 //
 // Usage: ambrel_idle_bench PATH-TO-Ambrel [SECONDS]
 #include "fake_hid_bus.h"
@@ -41,15 +40,6 @@ double CpuSeconds(pid_t pid)
         closedir(dir);
     }
     return total;
-}
-
-long long WriteCalls(pid_t pid)
-{
-    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
-    for (std::string line; std::getline(io, line);)
-        if (line.rfind("syscw:", 0) == 0)
-            return std::atoll(line.c_str() + 6);
-    return -1;
 }
 
 std::string StatusLine(pid_t pid, const std::string& key)
@@ -94,7 +84,6 @@ int main(int argc, char** argv)
     for (int i = 0; i < 20; ++i, std::this_thread::sleep_for(milliseconds(100)))
         tick();
     double cpuBefore = CpuSeconds(ambrel);
-    long long writesBefore = WriteCalls(ambrel);
     auto wallBefore = steady_clock::now();
     for (auto next = wallBefore; steady_clock::now() - wallBefore < std::chrono::seconds(seconds);) {
         tick();
@@ -103,10 +92,8 @@ int main(int argc, char** argv)
     }
     double cpu = CpuSeconds(ambrel) - cpuBefore;
     double wall = duration<double>(steady_clock::now() - wallBefore).count();
-    double writes = static_cast<double>(WriteCalls(ambrel) - writesBefore);
-    std::printf("Ambrel   with reports every 100 ms: CPU %.3f %% of one core over %.0f s (goal <= 0.2 %%), "
-                "%.1f write calls/s\n",
-                100.0 * cpu / wall, wall, writes / wall);
+    std::printf("Ambrel   with reports every 100 ms: CPU %.3f %% of one core over %.0f s (goal <= 0.2 %%)\n",
+                100.0 * cpu / wall, wall);
     std::printf("Ambrel   resident memory: now%s, peak%s (goal < 40 MB)\n", StatusLine(ambrel, "VmRSS").c_str(),
                 StatusLine(ambrel, "VmHWM").c_str());
     kill(ambrel, SIGTERM);
