@@ -21,7 +21,7 @@ struct SpeechState {
   std::vector<LegacyVoice> legacyVoices;
   int32_t current = 0;
   int32_t legacyVolume = kLegacyVolumeHighest;
-  int32_t serviceWaitMs = -1;  // tests: replaces the default wait when not negative
+  int32_t serviceWaitMs = 250;  // a running service; one still starting joins later
   std::atomic<SpeechVoicesChangedCallback> onVoicesChanged{nullptr};
   std::atomic<SpeechEventCallback> onStart{nullptr};
   std::atomic<SpeechEventCallback> onEnd{nullptr};
@@ -109,11 +109,10 @@ int32_t SpeechInit(SpeechEventCallback onStart, SpeechEventCallback onEnd,
   State().onWord = onWord;
   if (State().initialised) return State().engines;
   State().initialised = true;
-  // espeak-ng starts in process within milliseconds. When it speaks, start-up
-  // does not wait for the service: its voices join the list when it answers.
+  // espeak-ng starts in process within milliseconds; the service gets the
+  // rest of the wait in parallel.
   const int32_t legacy = LegacyEngineStart(OnEngineEvent);
-  const int32_t wait = State().serviceWaitMs >= 0 ? State().serviceWaitMs : legacy ? 0 : 250;
-  const int32_t modern = ModernVoiceStart(OnEngineEvent, wait, OnServiceJoinedLate);
+  const int32_t modern = ModernVoiceStart(OnEngineEvent, State().serviceWaitMs, OnServiceJoinedLate);
   State().engines = modern * 1 + legacy * 2;
   State().table = BuildTable(State().engines);
   return State().engines;

@@ -29,15 +29,14 @@ using SpeechWordCallback = int32_t (*)(int32_t position);
 
 // Starts both engines and builds the voice table. Result: 1 when the speech
 // service is available plus 2 when espeak-ng is (0 to 3); 0 means no speech at
-// all. When espeak-ng runs it does not wait for the speech service (which it
-// starts if needed): the service's voices join later and the result is 2 until
-// then. Without espeak-ng it waits for the service at most 250 ms.
+// all. Waits for the speech service (which it starts if needed) at most 2 s: a
+// service that is absent, slow or hanging just leaves kind 5 out (result 2).
 // Calling it again keeps the first table and returns the first result.
 int32_t SpeechInit(SpeechEventCallback onStart, SpeechEventCallback onEnd,
                    SpeechWordCallback onWord);
 
-// Start-up waits for the speech service at most briefly (a running one answers
-// in milliseconds; starting the daemon takes about a second). When it answers
+// Start-up waits only briefly for the speech service (a running one answers in
+// milliseconds; starting the daemon takes about a second). When it answers
 // later, its voices are put at the front of the table and this callback runs
 // on the main thread: every index has moved, so read the list afresh. The
 // voice that was selected stays selected.

@@ -11,8 +11,7 @@ using SpeechSampleSink = void (*)(const int16_t* samples, int32_t count);
 // hand the samples to `sink` on espeak-ng's thread instead of playing them.
 void SpeechProbeUseRetrieval(SpeechSampleSink sink);
 
-// Longest wait of SpeechInit for the speech service, in ms, in place of its
-// own choice (none while espeak-ng runs, else 250).
+// Longest wait of SpeechInit for the speech service, in ms (default 2000).
 void SpeechProbeSetServiceWait(int32_t ms);
 
 // The last text handed to an engine (after the degrees were written out).

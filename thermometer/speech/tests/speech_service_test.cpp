@@ -53,7 +53,8 @@ TEST_F(WithService, MergedTableListsServiceVoicesFirst) {
 int g_voiceListChanges = 0;
 
 TEST_F(WithService, AServiceThatAnswersLateJoinsTheTable) {
-  // espeak-ng runs, so start-up does not wait for the daemon, still starting.
+  // Start-up does not wait at all here, so the daemon is still starting.
+  SpeechProbeSetServiceWait(0);
   SpeechOnVoicesChanged([] { ++g_voiceListChanges; });
   ASSERT_EQ(SpeechInit(RecordStart, RecordEnd, RecordWord), 2);
   ASSERT_EQ(SpeechVoiceName(0), "ru");
