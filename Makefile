@@ -2,10 +2,15 @@
 #   make demo   installs what is missing, builds, and runs the programmer tools
 #               on the virtual programmer
 #   make test   installs what is missing, builds, and runs the whole test suite
+#   make windows        the Windows build: build-win32/ (i686, the deliverables,
+#                       laid out in dist/windows/) and build-win64/ (x86_64, the
+#                       same sources, for the tests under Wine)
+#   make windows-test   that build's tests: static checks of the i686 files,
+#                       the x86_64 tests under Wine
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build demo test sanitize tsan fuzz clean
+.PHONY: all deps configure build demo test sanitize tsan fuzz windows windows-test clean
 
 all: build
 
@@ -41,5 +46,20 @@ tsan: deps
 fuzz: deps
 	@scripts/fuzz $(BUILD)-fuzz
 
+WINDOWS_CMAKE = -G Ninja -DBENCH_WERROR=ON -DCMAKE_BUILD_TYPE=Release
+
+windows: deps
+	@cmake -S . -B build-win32 $(WINDOWS_CMAKE) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-i686.cmake >/dev/null
+	@cmake --build build-win32 -j $(JOBS)
+	@rm -rf dist/windows
+	@cmake --install build-win32 --prefix dist/windows >/dev/null
+	@echo "dist/windows: $$(ls dist/windows | xargs)"
+	@cmake -S . -B build-win64 $(WINDOWS_CMAKE) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
+	@cmake --build build-win64 -j $(JOBS)
+
+windows-test: windows
+	@cd build-win32 && ctest --output-on-failure -j $(JOBS) --timeout 300
+	@cd build-win64 && ctest --output-on-failure -j $(JOBS) --timeout 600
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz build-win32 build-win64 dist

@@ -1,9 +1,12 @@
 // The message box of the bench programs.
 //
-// With a display, a modal QMessageBox with one OK button. Without one (a bench
-// computer reached over SSH, a script, Qt's offscreen platform) the box is
-// written to standard output as the caption on one line, the text, and an
-// empty line, and the call returns as if OK had been pressed.
+// On Windows, the system's own (MessageBoxW: the texts go over as UTF-16, so
+// the Russian shows whatever the ANSI code page is); only ShowMessageBox
+// exists there. On Linux, with a display, a modal QMessageBox with one OK
+// button. Without one (a bench computer reached over SSH, a script, Qt's
+// offscreen platform) the box is written to standard output as the caption
+// on one line, the text, and an empty line, and the call returns as if OK
+// had been pressed.
 #pragma once
 
 #include <string>

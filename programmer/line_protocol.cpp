@@ -5,9 +5,7 @@
 
 #include "serial_line.h"
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -15,8 +13,6 @@ LinkState g_link;
 
 // Only the value 1 inverts a line; 0, 2 or anything else leaves it as it is.
 int Raw(int level, uint8_t invertedFlag) { return level ^ (invertedFlag == 1 ? 1 : 0); }
-
-void SleepMilliseconds(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 void Delay() { DelayMicroseconds(g_link.BitDelay); }
 
@@ -28,20 +24,7 @@ void SetPower(int level) { SerialLine_SetBreak(g_link.PortHandle, Raw(level, g_l
 
 LinkState& CurrentLinkState() { return g_link; }
 
-void DelayMicroseconds(int32_t n)
-{
-    if (n <= 9)
-        return;
-    using Clock = std::chrono::steady_clock;
-    const auto target = std::chrono::microseconds(n);
-    // Counted from the first clock reading, so the time spent reading the
-    // clock falls inside the wait rather than on top of it.
-    const Clock::time_point start = Clock::now();
-    while (Clock::now() - start < target) {
-    }
-}
-
-int32_t Vantrel_Init(int32_t delayMicroseconds, int32_t dataOutInverted, int32_t dataInInverted,
+int32_t VANTREL_CALL Vantrel_Init(int32_t delayMicroseconds, int32_t dataOutInverted, int32_t dataInInverted,
                      int32_t clockInverted, int32_t powerInverted)
 {
     g_link.BitDelay = delayMicroseconds;
@@ -52,7 +35,7 @@ int32_t Vantrel_Init(int32_t delayMicroseconds, int32_t dataOutInverted, int32_t
     return 0;
 }
 
-int32_t OpenCom_Port(const char* name)
+int32_t VANTREL_CALL OpenCom_Port(const char* name)
 {
     if (g_link.PortHandle != 0)
         CloseCom_Port();
@@ -61,7 +44,7 @@ int32_t OpenCom_Port(const char* name)
     return g_link.PortHandle;
 }
 
-int32_t CloseCom_Port(void)
+int32_t VANTREL_CALL CloseCom_Port(void)
 {
     if (g_link.PortHandle != 0)
         SerialLine_Close(g_link.PortHandle);
@@ -69,7 +52,7 @@ int32_t CloseCom_Port(void)
     return 0;
 }
 
-int32_t Vantrel_Test(void)
+int32_t VANTREL_CALL Vantrel_Test(void)
 {
     // Raw RTS and DSR: the loopback is wired straight, whatever the flags say.
     SleepMilliseconds(10);
@@ -85,7 +68,7 @@ int32_t Vantrel_Test(void)
     return 1;
 }
 
-int32_t Vantrel_StartStop(int32_t on)
+int32_t VANTREL_CALL Vantrel_StartStop(int32_t on)
 {
     // Clock and data must be low while the programming voltage rises.
     SetClock(0);
@@ -95,7 +78,7 @@ int32_t Vantrel_StartStop(int32_t on)
     return 0;
 }
 
-int32_t Vantrel_DataOut(int32_t bit)
+int32_t VANTREL_CALL Vantrel_DataOut(int32_t bit)
 {
     SetDataOut((bit & 0xFF) != 0 ? 1 : 0);
     Delay();
@@ -107,7 +90,7 @@ int32_t Vantrel_DataOut(int32_t bit)
     return 0;
 }
 
-int32_t Vantrel_DataIn(void)
+int32_t VANTREL_CALL Vantrel_DataIn(void)
 {
     SetClock(1);
     Delay();
@@ -117,7 +100,7 @@ int32_t Vantrel_DataIn(void)
     return Raw(SerialLine_GetCTS(g_link.PortHandle), g_link.DataInInverted);
 }
 
-int32_t Vantrel_OutByteCommand(int32_t command)
+int32_t VANTREL_CALL Vantrel_OutByteCommand(int32_t command)
 {
     uint32_t bits = static_cast<uint32_t>(command) & 0xFF;
     for (int i = 0; i < 6; ++i, bits >>= 1)
@@ -125,7 +108,7 @@ int32_t Vantrel_OutByteCommand(int32_t command)
     return 0;
 }
 
-int32_t Vantrel_OutByteData(int32_t word)
+int32_t VANTREL_CALL Vantrel_OutByteData(int32_t word)
 {
     // Start bit 0, fourteen data bits, stop bit 0.
     uint32_t bits = (static_cast<uint32_t>(word) << 1) & 0x7FFE;
@@ -134,7 +117,7 @@ int32_t Vantrel_OutByteData(int32_t word)
     return 0;
 }
 
-int32_t Vantrel_InByteData(void)
+int32_t VANTREL_CALL Vantrel_InByteData(void)
 {
     // Released data line, so the target can drive it. Clock 1 is the start
     // bit and clock 16 the stop bit; clocks 2 to 15 carry bits 0 to 13.

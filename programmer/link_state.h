@@ -2,6 +2,8 @@
 // carries the line protocol itself (the tools).
 #pragma once
 
+#include "link_timing.h"
+
 #include <cstdint>
 
 struct LinkState {
@@ -15,8 +17,3 @@ struct LinkState {
 
 // The one link state of this process.
 LinkState& CurrentLinkState();
-
-// Busy-waits at least n microseconds on the monotonic clock, keeping the
-// thread running so that delays far below a millisecond hold. n <= 9 returns
-// at once.
-void DelayMicroseconds(int32_t n);

@@ -179,3 +179,13 @@ std::optional<LineSettings> ParseLineMode(std::string_view mode)
         settings->stopBitsTimesTen = 20;
     return settings;
 }
+
+void ApplyModeOf(SerialDevice& device, std::string_view settings, int32_t handshake, int32_t inputQueue)
+{
+    // The port stays open even when its mode is refused, as callers expect.
+    const std::size_t colon = settings.find(':');
+    const std::optional<LineSettings> line =
+        ParseLineMode(colon == std::string_view::npos ? std::string_view() : settings.substr(colon + 1));
+    if (line)
+        device.Configure(*line, handshake, inputQueue);
+}

@@ -49,6 +49,16 @@ public:
 // any part of it is not understood. An empty mode gives empty settings.
 std::optional<LineSettings> ParseLineMode(std::string_view mode);
 
+// Opens the port a settings string ("NAME" or "NAME:mode") names and applies
+// its mode and the handshake mode; nullptr when the port cannot be opened.
+// One per platform: serial_open_posix.cpp, serial_win32.cpp.
+std::unique_ptr<SerialDevice> OpenPort(std::string_view settings, int32_t handshake, int32_t inputQueue,
+                                       int32_t outputQueue);
+
+// The mode part of settings, parsed and handed to Configure; a mode that does
+// not parse leaves the port as it is.
+void ApplyModeOf(SerialDevice& device, std::string_view settings, int32_t handshake, int32_t inputQueue);
+
 // Backends. nullptr when the device cannot be opened.
 std::unique_ptr<SerialDevice> OpenSystemDevice(const std::string& path);
 std::unique_ptr<SerialDevice> OpenVirtualDevice(std::string_view portName);

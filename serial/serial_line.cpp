@@ -2,9 +2,7 @@
 // shared by every backend.
 #include "serial_line.h"
 
-#include "port_names.h"
 #include "serial_device.h"
-#include "virtual_programmer.h"
 
 #include <array>
 #include <cstring>
@@ -44,16 +42,6 @@ int32_t AddToTable(std::unique_ptr<SerialDevice> device)
     return 0;
 }
 
-std::unique_ptr<SerialDevice> OpenDeviceByName(std::string_view name)
-{
-    if (sim::IsVirtualPortName(name))
-        return OpenVirtualDevice(name);
-    const std::string path = DevicePathForPortName(name);
-    if (path.empty())
-        return nullptr;
-    return OpenSystemDevice(path);
-}
-
 int32_t ModemBit(int32_t handle, int32_t bit)
 {
     SerialDevice* device = DeviceFor(handle);
@@ -73,20 +61,12 @@ int32_t SetOutputLine(int32_t handle, OutputLine line, int32_t on)
 
 int32_t SerialLine_Open(const char* settings, int32_t handshake, int32_t inputQueue, int32_t outputQueue)
 {
-    (void)outputQueue;  // the kernel sizes its own queues
     if (!settings)
         return 0;
     const std::string_view text(settings, ::strnlen(settings, 4096));
-    std::unique_ptr<SerialDevice> device = OpenDeviceByName(PortNameOf(text));
+    std::unique_ptr<SerialDevice> device = OpenPort(text, handshake, inputQueue, outputQueue);
     if (!device)
         return 0;
-
-    // The port stays open even when its mode is refused, as callers expect.
-    const std::size_t colon = text.find(':');
-    const std::optional<LineSettings> line =
-        ParseLineMode(colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1));
-    if (line)
-        device->Configure(*line, handshake, inputQueue);
     return AddToTable(std::move(device));
 }
 

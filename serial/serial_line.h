@@ -6,10 +6,13 @@
 // nonzero. A handle of 0 means "no port"; operations on 0 or on -1 return 0.
 // One thread uses a given port at a time.
 //
-// Port names: a name containing "/" is a device path; otherwise /dev/NAME when
-// that exists (ttyUSB0, ttyACM0, udev-made COM1 links); otherwise COMn means
-// /dev/ttyS(n-1). Names beginning with VIRTUAL select the virtual programmer
-// (VIRTUAL, VIRTUAL-EMPTY, VIRTUAL-NOADAPTER).
+// Port names: on Windows the device \\.\NAME (COM1 to COM256; names longer
+// than 11 characters are refused), configured from the whole settings string
+// by the system's mode parser. On Linux a name containing "/" is a device
+// path; otherwise /dev/NAME when that exists (ttyUSB0, ttyACM0, udev-made
+// COM1 links); otherwise COMn means /dev/ttyS(n-1). On both, names beginning
+// with VIRTUAL select the virtual programmer (VIRTUAL, VIRTUAL-EMPTY,
+// VIRTUAL-NOADAPTER).
 #pragma once
 
 #include <cstdint>

@@ -33,7 +33,8 @@ ChipMemory LoadChipMemory(ChipFile& file);
 // Writes the line record and, when memory is given, the chip; then unlocks.
 void SaveChipFile(ChipFile& file, const ChipMemory* memory, const std::vector<LineEvent>& record);
 
-// Platform part (chip_file_posix.cpp).
+// Platform part (chip_file_posix.cpp, chip_file_win32.cpp). The lock is an
+// int: a descriptor on POSIX, a handle value on Windows; -1 when none.
 int LockFileExclusively(const std::string& path, bool& busy, int& error);
 void UnlockFile(int fd);
 bool KeepCopyOfFile(const std::string& path, const std::string& copyPath);

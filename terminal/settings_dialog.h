@@ -1,16 +1,17 @@
-// "Настройка Порта": the window in which the port settings are picked.
-// It only shows and reports choices; applying them is the main window's job.
+// "Настройка Порта" on Qt: the window in which the port settings are
+// picked. It only shows and reports choices; applying them is the main
+// window's job.
 #pragma once
 
+#include "digit_field.h"
 #include "port_settings.h"
+#include "terminal_layout.h"
 
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QWidget>
-
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QPushButton;
-class DigitField;
 
 class SettingsDialog : public QWidget {
     Q_OBJECT
@@ -23,19 +24,19 @@ public:
     // The Xon/Xoff group is usable only while "Xon / Xoff" is chosen.
     void UpdateXonXoffGroup();
 
-    QComboBox* portList() const { return portList_; }
-    QComboBox* speedList() const { return speedList_; }
-    QComboBox* dataBitsList() const { return dataBitsList_; }
-    QComboBox* parityList() const { return parityList_; }
-    QComboBox* stopBitsList() const { return stopBitsList_; }
-    QComboBox* flowList() const { return flowList_; }
-    QPushButton* okButton() const { return okButton_; }
-    QPushButton* cancelButton() const { return cancelButton_; }
-    DigitField* xonField() const { return xonField_; }
-    DigitField* xoffField() const { return xoffField_; }
-    QGroupBox* xonXoffFrame() const { return xonXoffFrame_; }
-    QLabel* xonLabel() const { return xonLabel_; }
-    QLabel* xoffLabel() const { return xoffLabel_; }
+    QComboBox* portList() const { return Control<QComboBox>(DialogPortList); }
+    QComboBox* speedList() const { return Control<QComboBox>(DialogSpeedList); }
+    QComboBox* dataBitsList() const { return Control<QComboBox>(DialogDataBitsList); }
+    QComboBox* parityList() const { return Control<QComboBox>(DialogParityList); }
+    QComboBox* stopBitsList() const { return Control<QComboBox>(DialogStopBitsList); }
+    QComboBox* flowList() const { return Control<QComboBox>(DialogFlowList); }
+    QPushButton* okButton() const { return Control<QPushButton>(DialogOkButton); }
+    QPushButton* cancelButton() const { return Control<QPushButton>(DialogCancelButton); }
+    DigitField* xonField() const { return Control<DigitField>(DialogXonField); }
+    DigitField* xoffField() const { return Control<DigitField>(DialogXoffField); }
+    QGroupBox* xonXoffFrame() const { return Control<QGroupBox>(DialogXonXoffFrame); }
+    QLabel* xonLabel() const { return Control<QLabel>(DialogXonLabel); }
+    QLabel* xoffLabel() const { return Control<QLabel>(DialogXoffLabel); }
 
 signals:
     void okClicked();
@@ -46,27 +47,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void CreateControls(const PortSettings& settings);
-    QLabel* AddLabel(const char* text, int x, int y, int w, int h);
-    QComboBox* AddList(const std::string_view* items, int count, int chosen, QRect geometry);
-    template <std::size_t N>
-    QComboBox* AddList(const std::array<std::string_view, N>& items, int chosen, QRect geometry)
+    template <class T>
+    T* Control(DialogControl id) const
     {
-        return AddList(items.data(), static_cast<int>(N), chosen, geometry);
+        return static_cast<T*>(controls_[id]);
     }
+    void CreateControls(const PortSettings& settings);
 
-    QComboBox* portList_ = nullptr;
-    QComboBox* speedList_ = nullptr;
-    QComboBox* dataBitsList_ = nullptr;
-    QComboBox* parityList_ = nullptr;
-    QComboBox* stopBitsList_ = nullptr;
-    QComboBox* flowList_ = nullptr;
-    QPushButton* okButton_ = nullptr;
-    QPushButton* cancelButton_ = nullptr;
-    QGroupBox* frame_ = nullptr;
-    QGroupBox* xonXoffFrame_ = nullptr;
-    QLabel* xonLabel_ = nullptr;
-    QLabel* xoffLabel_ = nullptr;
-    DigitField* xonField_ = nullptr;
-    DigitField* xoffField_ = nullptr;
+    QWidget* controls_[DialogControlCount] = {};
 };

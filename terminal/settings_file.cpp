@@ -36,9 +36,12 @@ bool StartsWithUtf8Mark(std::string_view bytes) { return bytes.substr(0, 3) == "
 
 std::string SettingsFileText(const PortSettings& settings)
 {
-    std::string text = "[" + std::string(kGroup) + "]\r\n";
+    // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about the
+    // chained operator+ when it inlines them at -O3.
+    std::string text;
+    text.append("[").append(kGroup).append("]\r\n");
     for (const StoredKey& k : kKeys)
-        text += std::string(k.key) + " = " + std::to_string(settings.*k.field) + "\r\n";
+        text.append(k.key).append(" = ").append(std::to_string(settings.*k.field)).append("\r\n");
     return Utf8ToCp1251(text);
 }
 

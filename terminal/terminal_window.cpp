@@ -3,7 +3,6 @@
 #include "digit_field.h"
 #include "message_box.h"
 #include "settings_dialog.h"
-#include "settings_file.h"
 #include "window_frame.h"
 
 #include <QApplication>
@@ -19,9 +18,7 @@
 
 namespace {
 
-constexpr int kSendDigits = 3;
-
-QString Text(const std::string& s) { return QString::fromStdString(s); }
+QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // A push button whose caption wraps to a second line when it does not fit.
 class WrappingButton : public QPushButton {
@@ -48,7 +45,7 @@ QFont SectionFont()
 {
     // Where the face is missing, the nearest look-alike: a Tahoma-like sans.
     QFont::insertSubstitutions(QStringLiteral("Taboha"), {QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans")});
-    QFont font(QStringLiteral("Taboha"), 10, QFont::Bold);
+    QFont font(Text(kSectionFontFace), kSectionFontPoints, QFont::Bold);
     font.setStyleHint(QFont::SansSerif);
     font.setItalic(false);
     font.setUnderline(false);
@@ -57,112 +54,86 @@ QFont SectionFont()
 }
 
 TerminalWindow::TerminalWindow(const SerialPortApi& api, const PortSettings& settings, std::string settingsPath)
-    : settings_(settings), settingsPath_(std::move(settingsPath)), connection_(api), sectionFont_(SectionFont())
+    : state_(api), sectionFont_(SectionFont())
 {
-    SetUpFixedWindow(this, 362, 310);
-    setWindowTitle(QStringLiteral("Порт"));
+    state_.settings = settings;
+    state_.settingsPath = std::move(settingsPath);
+    SetUpFixedWindow(this, kMainClientWidth, kMainClientHeight);
+    setWindowTitle(Text(kMainFirstTitle));
     CreateControls();
     CentreOnScreen(this);
     monitorTimer_.setInterval(kMonitorPeriodMs);
     connect(&monitorTimer_, &QTimer::timeout, this, &TerminalWindow::MonitorTick);
-    connect(settingsButton_, &QPushButton::clicked, this, [this] {
+    connect(settingsButton(), &QPushButton::clicked, this, [this] {
         if (!dialog_)
             OpenSettingsDialog();
     });
-    connect(sendButton_, &QPushButton::clicked, this, &TerminalWindow::SendByte);
-    connect(rtsBox_, &QCheckBox::clicked, this, [this](bool on) { connection_.SetRts(on); });
-    connect(dtrBox_, &QCheckBox::clicked, this, [this](bool on) { connection_.SetDtr(on); });
+    connect(sendButton(), &QPushButton::clicked, this, &TerminalWindow::SendByte);
+    connect(rtsBox(), &QCheckBox::clicked, this, [this](bool on) { state_.connection.SetRts(on); });
+    connect(dtrBox(), &QCheckBox::clicked, this, [this](bool on) { state_.connection.SetDtr(on); });
 }
 
 TerminalWindow::~TerminalWindow() { monitorTimer_.stop(); }
-
-QLabel* TerminalWindow::AddLabel(const char* text, int x, int y, int w, int h)
-{
-    auto* label = new QLabel(QString::fromUtf8(text), this);
-    label->setGeometry(x, y, w, h);
-    return label;
-}
-
-QLineEdit* TerminalWindow::AddIndicator(int x, int y)
-{
-    auto* field = new QLineEdit(this);
-    field->setReadOnly(true);
-    field->setGeometry(x, y, 30, 20);
-    return field;
-}
 
 // Controls are created in the order of the Tab chain; frames go to the back
 // afterwards so that clicks reach the boxes inside them.
 void TerminalWindow::CreateControls()
 {
-    CreateSettingsFrame();
-    CreateLinesFrame();
-    CreateExchangeControls();
-}
-
-void TerminalWindow::CreateSettingsFrame()
-{
-    AddLabel("Порт:", 25, 25, 35, 15);
-    auto* frame = new QGroupBox(QStringLiteral("Текущие настройки"), this);
-    frame->setGeometry(15, 5, 330, 145);
-    values_[0] = AddLabel("", 155, 25, 80, 15);
-    AddLabel("Скорость Б/с:", 25, 45, 75, 15);
-    values_[1] = AddLabel("", 155, 45, 80, 15);
-    AddLabel("Количесто бит данных:", 25, 65, 120, 15);
-    values_[2] = AddLabel("", 155, 65, 80, 15);
-    AddLabel("Чётность:", 25, 85, 55, 15);
-    values_[3] = AddLabel("", 155, 85, 80, 15);
-    AddLabel("Стоповые биты:", 25, 105, 85, 15);
-    values_[4] = AddLabel("", 155, 105, 80, 15);
-    AddLabel("Управление потоком:", 25, 125, 115, 15);
-    values_[5] = AddLabel("", 155, 125, 185, 15);
-    settingsButton_ = new WrappingButton(QStringLiteral("Настроить порт"), this);
-    settingsButton_->setGeometry(250, 35, 85, 35);
-    frame->lower();
-}
-
-void TerminalWindow::CreateLinesFrame()
-{
-    dtrBox_ = new QCheckBox(QStringLiteral("DTR"), this);
-    dtrBox_->setGeometry(50, 174, 45, 15);
-    auto* frame = new QGroupBox(QStringLiteral("Линии порта"), this);
-    frame->setGeometry(15, 155, 330, 75);
-    rtsBox_ = new QCheckBox(QStringLiteral("RTS"), this);
-    rtsBox_->setGeometry(50, 201, 45, 15);
-    dsr_ = AddIndicator(140, 170);
-    cts_ = AddIndicator(140, 197);
-    AddLabel("DCD", 282, 175, 30, 15);
-    AddLabel("CTS", 175, 203, 25, 15);
-    dcd_ = AddIndicator(245, 170);
-    ri_ = AddIndicator(245, 197);
-    AddLabel("DSR", 175, 175, 30, 15);
-    AddLabel("RI", 282, 203, 30, 15);
-    frame->lower();
-}
-
-void TerminalWindow::CreateExchangeControls()
-{
-    receiveLabel_ = AddLabel("Приём байта", 25, 240, 105, 15);
-    receiveLabel_->setFont(sectionFont_);
-    received_ = new QLineEdit(this);
-    received_->setReadOnly(true);
-    received_->setGeometry(155, 238, 40, 20);
-    sendLabel_ = AddLabel("Передача байта", 25, 270, 110, 15);
-    sendLabel_->setFont(sectionFont_);
-    sendField_ = new DigitField(kSendDigits, this);
-    sendField_->setGeometry(155, 268, 42, 20);
-    sendButton_ = new QPushButton(QStringLiteral("Передать"), this);
-    sendButton_->setGeometry(215, 265, 75, 25);
-    sendField_->setFocus();
+    for (int id = 0; id < MainControlCount; ++id) {
+        const ControlSpec& c = kMainControls[id];
+        QWidget* w = nullptr;
+        switch (c.kind) {
+        case ControlKind::Label:
+        case ControlKind::SectionLabel: {
+            auto* label = new QLabel(Text(c.text), this);
+            if (c.kind == ControlKind::SectionLabel)
+                label->setFont(sectionFont_);
+            w = label;
+            break;
+        }
+        case ControlKind::GroupBox:
+            w = new QGroupBox(Text(c.text), this);
+            break;
+        case ControlKind::PushButton:
+            w = new QPushButton(Text(c.text), this);
+            break;
+        case ControlKind::WrappingButton:
+            w = new WrappingButton(Text(c.text), this);
+            break;
+        case ControlKind::CheckBox:
+            w = new QCheckBox(Text(c.text), this);
+            break;
+        case ControlKind::ReadOnlyField: {
+            auto* field = new QLineEdit(this);
+            field->setReadOnly(true);
+            w = field;
+            break;
+        }
+        case ControlKind::DigitField:
+            w = new DigitField(kTypedDigits, this);
+            break;
+        case ControlKind::DropDownList:
+            break;  // the main window has none
+        }
+        if (!w)
+            continue;
+        w->setGeometry(c.x, c.y, c.width, c.height);
+        controls_[id] = w;
+    }
+    for (int id = 0; id < MainControlCount; ++id) {
+        if (kMainControls[id].kind == ControlKind::GroupBox)
+            controls_[id]->lower();
+    }
+    sendField()->setFocus();
 }
 
 void TerminalWindow::Start()
 {
-    startupPass_ = true;
+    state_.startupPass = true;
     OpenSettingsDialog();
     ApplySettings();
     delete dialog_.data();  // never shown, nothing of it on the stack
-    startupPass_ = false;
+    state_.startupPass = false;
     show();
     SetLamp(kLampIdle);
     monitorTimer_.start();
@@ -170,10 +141,10 @@ void TerminalWindow::Start()
 
 void TerminalWindow::OpenSettingsDialog()
 {
-    dialog_ = new SettingsDialog(settings_, this);
+    dialog_ = new SettingsDialog(state_.settings, this);
     connect(dialog_, &SettingsDialog::okClicked, this, &TerminalWindow::OnDialogOk);
     connect(dialog_, &SettingsDialog::dismissed, this, &TerminalWindow::CloseSettingsDialog);
-    if (!startupPass_)
+    if (!state_.startupPass)
         dialog_->show();
 }
 
@@ -196,88 +167,62 @@ void TerminalWindow::ApplySettings()
 {
     if (!dialog_)
         return;  // the choices come from the dialog
-    CollectSettings(dialog_->Choices(), settings_);
-    if (!startupPass_)
-        SaveSettings(settingsPath_, settings_);
-    ReopenPort();
-    if (connection_.IsOpen() && settings_.flowControlIndex != kFlowHardware) {
-        connection_.SetRts(rtsBox_->isChecked());
-        connection_.SetDtr(dtrBox_->isChecked());
-    }
-    for (QLineEdit* indicator : {cts_, dsr_, dcd_, ri_})
-        indicator->setText(QStringLiteral("0"));
-    UpdateSettingsDisplay();
+    ::ApplySettings(state_, dialog_->Choices(), rtsBox()->isChecked(), dtrBox()->isChecked());
+    ShowPortStatus();
+    for (MainControl indicator : {MainCtsIndicator, MainDsrIndicator, MainDcdIndicator, MainRiIndicator})
+        Control<QLineEdit>(indicator)->setText(QStringLiteral("0"));
+    const std::array<std::string, 6> texts = SettingsDisplayTexts(state_.settings);
+    for (int i = 0; i < 6; ++i)
+        Control<QLabel>(kSettingsValueLabels[i])->setText(Text(texts[i]));
 }
 
-void TerminalWindow::ReopenPort()
+void TerminalWindow::ShowPortStatus()
 {
-    connection_.Reopen(settings_);
-    ShowPortState();
-}
-
-void TerminalWindow::ShowPortState()
-{
-    const bool open = connection_.IsOpen();
-    const QString name = Text(settings_.portName);
-    setWindowTitle(open ? QStringLiteral(" Порт ") + name + QStringLiteral(" открыт")
-                        : QStringLiteral(" Ошибка! Порт ") + name + QStringLiteral(" недоступен."));
-    QPalette palette = values_[0]->palette();
-    palette.setColor(QPalette::WindowText, open ? QColor(Qt::black) : kPortFailedColour);
-    values_[0]->setPalette(palette);
-    for (QWidget* w : {static_cast<QWidget*>(rtsBox_), static_cast<QWidget*>(dtrBox_),
-                       static_cast<QWidget*>(sendButton_)})
-        w->setEnabled(open);
-    if (!open)
+    const PortStatus status = PortStatusOf(state_);
+    setWindowTitle(Text(status.title));
+    QPalette palette = portValue()->palette();
+    palette.setColor(QPalette::WindowText, ToQColor(status.portValueColour));
+    portValue()->setPalette(palette);
+    for (MainControl id : kOpenPortControls)
+        controls_[id]->setEnabled(status.open);
+    if (!status.open)
         Beep();
 }
 
-void TerminalWindow::UpdateSettingsDisplay()
-{
-    const std::string* texts[] = {&settings_.portName,   &settings_.baudText,        &settings_.parityText,
-                                  &settings_.stopBitsText, &settings_.flowControlText, &settings_.dataBitsText};
-    QLabel* labels[] = {values_[0], values_[1], values_[3], values_[4], values_[5], values_[2]};
-    for (int i = 0; i < 6; ++i)
-        labels[i]->setText(Text(*texts[i]));
-}
+void TerminalWindow::MonitorTick() { ShowTick(::MonitorTick(state_)); }
 
-// The lamp is grey on every tick unless this tick showed a byte. Only a change
-// of colour or text is handed to the window system: an idle tick draws nothing.
-void TerminalWindow::MonitorTick()
+// Only a change of text or lamp colour is handed to the window system: an
+// idle tick draws nothing, and the lamp still shows this tick's colour.
+void TerminalWindow::ShowTick(const TickView& view)
 {
-    const bool shown = connection_.IsOpen() && ShowSample(connection_.Poll(settings_));
-    SetLamp(shown ? kLampReceived : kLampIdle);
-}
-
-bool TerminalWindow::ShowSample(const MonitorSample& sample)
-{
-    if (sample.received == ReceivedXon || sample.received == ReceivedXoff)
-        received_->clear();
-    else if (sample.received == ReceivedByte)
-        received_->setText(QString::number(sample.byte));
-    const auto show = [](QLineEdit* indicator, int32_t on) {
-        const QString text = on ? QStringLiteral("1") : QStringLiteral("0");
+    if (view.field == FieldEmptied)
+        receivedField()->clear();
+    else if (view.field == FieldShowsByte)
+        receivedField()->setText(Text(view.fieldText));
+    SetLamp(view.lamp);
+    if (!view.linesRead)
+        return;
+    const MainControl order[4] = {MainCtsIndicator, MainDsrIndicator, MainDcdIndicator, MainRiIndicator};
+    for (int i = 0; i < 4; ++i) {
+        auto* indicator = Control<QLineEdit>(order[i]);
+        const QString text = QString::fromLatin1(view.indicators[i]);
         if (indicator->text() != text)
             indicator->setText(text);
-    };
-    show(cts_, sample.cts);
-    show(dsr_, sample.dsr);
-    show(dcd_, sample.dcd);
-    show(ri_, sample.ri);
-    return sample.received == ReceivedByte;
+    }
 }
 
 void TerminalWindow::SendByte()
 {
-    const std::string text = sendField_->text().toStdString();
-    if (!connection_.SendDecimal(text))
-        ShowMessageBox("Ошибка", "Выбраный порт занят или не соществует", MessageBoxError);
+    if (!::SendByte(state_, sendField()->text().toStdString()))
+        ShowMessageBox(std::string(kNoPortCaption), std::string(kNoPortText), MessageBoxError);
 }
 
-void TerminalWindow::SetLamp(const QColor& colour)
+void TerminalWindow::SetLamp(Rgb colour)
 {
-    if (colour == lampColour_)
+    const QColor shown = ToQColor(colour);
+    if (shown == lampColour_)
         return;  // what the window shows is already right
-    lampColour_ = colour;
+    lampColour_ = shown;
     update(QRect(kLampCentre - QPoint(kLampRadius + 1, kLampRadius + 1), QSize(2 * kLampRadius + 3, 2 * kLampRadius + 3)));
 }
 
@@ -301,7 +246,7 @@ void TerminalWindow::closeEvent(QCloseEvent* event)
     // Whatever the open dialog holds is dropped, not applied.
     if (dialog_)
         delete dialog_.data();
-    connection_.Close();
+    CloseTerminal(state_);
     event->accept();
 }
 

@@ -1,31 +1,27 @@
-// Wirelet's main window: the current settings, the modem lines, the last
-// received byte with its lamp, and the send field. The port itself sits in a
-// PortConnection; this class turns its reports into what the user sees.
+// Wirelet's main window on Qt: the current settings, the modem lines, the
+// last received byte with its lamp, and the send field. What the terminal
+// does lives in terminal_logic; this class shows what it reports.
 #pragma once
 
-#include "port_connection.h"
-#include "port_settings.h"
+#include "digit_field.h"
+#include "terminal_layout.h"
+#include "terminal_logic.h"
 
+#include <QCheckBox>
 #include <QColor>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
 #include <string>
 
-class QCheckBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class DigitField;
 class SettingsDialog;
 
-inline constexpr int kMonitorPeriodMs = 50;
-inline const QColor kLampIdle{160, 162, 164};
-inline const QColor kLampReceived{255, 0, 25};
-inline const QColor kPortFailedColour{216, 0, 0};
-inline constexpr QPoint kLampCentre{220, 247};
-inline constexpr int kLampRadius = 7;
+inline constexpr QPoint kLampCentre{kLampCentreX, kLampCentreY};
+inline QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
 class TerminalWindow : public QWidget {
     Q_OBJECT
@@ -39,35 +35,33 @@ public:
     void Start();
 
     void ApplySettings();
-    void ReopenPort();
-    void UpdateSettingsDisplay();
     void MonitorTick();
     void SendByte();
     void OpenSettingsDialog();
 
-    const PortSettings& settings() const { return settings_; }
-    const PortConnection& connection() const { return connection_; }
+    const PortSettings& settings() const { return state_.settings; }
+    const PortConnection& connection() const { return state_.connection; }
     SettingsDialog* settingsDialog() const;
     QColor lampColour() const { return lampColour_; }
 
-    QLabel* portValue() const { return values_[0]; }
-    QLabel* speedValue() const { return values_[1]; }
-    QLabel* dataBitsValue() const { return values_[2]; }
-    QLabel* parityValue() const { return values_[3]; }
-    QLabel* stopBitsValue() const { return values_[4]; }
-    QLabel* flowValue() const { return values_[5]; }
-    QPushButton* settingsButton() const { return settingsButton_; }
-    QCheckBox* dtrBox() const { return dtrBox_; }
-    QCheckBox* rtsBox() const { return rtsBox_; }
-    QLineEdit* dsrIndicator() const { return dsr_; }
-    QLineEdit* ctsIndicator() const { return cts_; }
-    QLineEdit* dcdIndicator() const { return dcd_; }
-    QLineEdit* riIndicator() const { return ri_; }
-    QLineEdit* receivedField() const { return received_; }
-    DigitField* sendField() const { return sendField_; }
-    QPushButton* sendButton() const { return sendButton_; }
-    QLabel* receiveLabel() const { return receiveLabel_; }
-    QLabel* sendLabel() const { return sendLabel_; }
+    QLabel* portValue() const { return Control<QLabel>(MainPortValue); }
+    QLabel* speedValue() const { return Control<QLabel>(MainSpeedValue); }
+    QLabel* dataBitsValue() const { return Control<QLabel>(MainDataBitsValue); }
+    QLabel* parityValue() const { return Control<QLabel>(MainParityValue); }
+    QLabel* stopBitsValue() const { return Control<QLabel>(MainStopBitsValue); }
+    QLabel* flowValue() const { return Control<QLabel>(MainFlowValue); }
+    QPushButton* settingsButton() const { return Control<QPushButton>(MainSettingsButton); }
+    QCheckBox* dtrBox() const { return Control<QCheckBox>(MainDtrBox); }
+    QCheckBox* rtsBox() const { return Control<QCheckBox>(MainRtsBox); }
+    QLineEdit* dsrIndicator() const { return Control<QLineEdit>(MainDsrIndicator); }
+    QLineEdit* ctsIndicator() const { return Control<QLineEdit>(MainCtsIndicator); }
+    QLineEdit* dcdIndicator() const { return Control<QLineEdit>(MainDcdIndicator); }
+    QLineEdit* riIndicator() const { return Control<QLineEdit>(MainRiIndicator); }
+    QLineEdit* receivedField() const { return Control<QLineEdit>(MainReceivedField); }
+    DigitField* sendField() const { return Control<DigitField>(MainSendField); }
+    QPushButton* sendButton() const { return Control<QPushButton>(MainSendButton); }
+    QLabel* receiveLabel() const { return Control<QLabel>(MainReceiveLabel); }
+    QLabel* sendLabel() const { return Control<QLabel>(MainSendLabel); }
 
 signals:
     // Emitted each time the window sounds the platform beep.
@@ -78,42 +72,25 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    template <class T>
+    T* Control(MainControl id) const
+    {
+        return static_cast<T*>(controls_[id]);
+    }
     void CreateControls();
-    void CreateSettingsFrame();
-    void CreateLinesFrame();
-    void CreateExchangeControls();
-    QLabel* AddLabel(const char* text, int x, int y, int w, int h);
-    QLineEdit* AddIndicator(int x, int y);
-    void ShowPortState();
-    // True when the sample's byte was shown in the received-byte field.
-    bool ShowSample(const MonitorSample& sample);
-    void SetLamp(const QColor& colour);
+    void ShowPortStatus();
+    void ShowTick(const TickView& view);
+    void SetLamp(Rgb colour);
     void OnDialogOk();
     void CloseSettingsDialog();
     void Beep();
 
-    PortSettings settings_;
-    std::string settingsPath_;
-    PortConnection connection_;
+    TerminalState state_;
     QPointer<SettingsDialog> dialog_;
-    bool startupPass_ = false;
     QTimer monitorTimer_;
-    QColor lampColour_ = kLampIdle;
+    QColor lampColour_ = ToQColor(kLampIdle);
     QFont sectionFont_;
-
-    QLabel* values_[6] = {};
-    QPushButton* settingsButton_ = nullptr;
-    QCheckBox* dtrBox_ = nullptr;
-    QCheckBox* rtsBox_ = nullptr;
-    QLineEdit* dsr_ = nullptr;
-    QLineEdit* cts_ = nullptr;
-    QLineEdit* dcd_ = nullptr;
-    QLineEdit* ri_ = nullptr;
-    QLabel* receiveLabel_ = nullptr;
-    QLineEdit* received_ = nullptr;
-    QLabel* sendLabel_ = nullptr;
-    DigitField* sendField_ = nullptr;
-    QPushButton* sendButton_ = nullptr;
+    QWidget* controls_[MainControlCount] = {};
 };
 
 // The section font: "Taboha" 10 pt bold; the platform picks a look-alike

@@ -1,32 +1,34 @@
 // pic-read-data-dyn: the data-memory reader driving the adapter only through
-// libVantrel_PIC.so, loaded at run time. Each export is looked up when it is
-// called; one the library lacks is skipped and counts as returning 0.
+// the Vantrel_PIC library (Vantrel_PIC.dll, libVantrel_PIC.so), loaded at run
+// time. Each export is looked up when it is called; one the library lacks is
+// skipped and counts as returning 0.
 #include "message_box.h"
 #include "programmer_settings.h"
 #include "read_data_job.h"
 #include "shared_library.h"
+#include "vantrel_pic.h"
 
 #include <string>
 
 namespace {
 
-// The adapter library's file name as the loader looks it up.
-constexpr const char* kVantrelLibraryFile = "libVantrel_PIC.so.1";
+// The adapter library's file name as the loader looks it up (set by the build).
+constexpr const char* kVantrelLibraryFile = VANTREL_LIBRARY_FILE;
 
 SharedLibrary* g_library = nullptr;
 
 template <typename... Args>
 int32_t CallExport(const char* name, Args... args)
 {
-    using Function = int32_t (*)(Args...);
+    using Function = int32_t(VANTREL_CALL*)(Args...);
     void* address = FindExport(g_library, name);
     return address ? reinterpret_cast<Function>(address)(args...) : 0;
 }
 
-int32_t StartStop(int32_t on) { return CallExport("Vantrel_StartStop", on); }
-int32_t OutByteCommand(int32_t command) { return CallExport("Vantrel_OutByteCommand", command); }
-int32_t InByteData() { return CallExport("Vantrel_InByteData"); }
-int32_t ClosePort() { return CallExport("CloseCom_Port"); }
+int32_t VANTREL_CALL StartStop(int32_t on) { return CallExport("Vantrel_StartStop", on); }
+int32_t VANTREL_CALL OutByteCommand(int32_t command) { return CallExport("Vantrel_OutByteCommand", command); }
+int32_t VANTREL_CALL InByteData() { return CallExport("Vantrel_InByteData"); }
+int32_t VANTREL_CALL ClosePort() { return CallExport("CloseCom_Port"); }
 
 void ReadThroughLibrary()
 {

@@ -3,14 +3,16 @@
 #pragma once
 
 #include "tool_frame.h"
+#include "vantrel_pic.h"
 
 #include <cstdint>
 
+// In the calling convention of the library's exports.
 struct DataReadPrimitives {
-    int32_t (*startStop)(int32_t on);
-    int32_t (*outByteCommand)(int32_t command);
-    int32_t (*inByteData)();
-    int32_t (*closePort)();
+    int32_t(VANTREL_CALL* startStop)(int32_t on);
+    int32_t(VANTREL_CALL* outByteCommand)(int32_t command);
+    int32_t(VANTREL_CALL* inByteData)();
+    int32_t(VANTREL_CALL* closePort)();
 };
 
 // Reads data-memory locations 0 to 9; the result text has one "XX\n" line each.

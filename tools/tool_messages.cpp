@@ -1,12 +1,10 @@
 // Waits and start-up messages shared by every tool, including the one that
 // drives the adapter through the shared library.
+#include "link_timing.h"
 #include "message_box.h"
 #include "tool_frame.h"
 
-#include <chrono>
-#include <thread>
-
-void WaitMilliseconds(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void WaitMilliseconds(int ms) { SleepMilliseconds(ms); }
 
 void ReportPortNotOpened(const std::string& portName)
 {

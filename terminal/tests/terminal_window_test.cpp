@@ -334,7 +334,9 @@ private slots:
         QCOMPARE(beeps_->count(), 1);
     }
 
-    void boxesDriveLinesAndOkSetsRtsThenDtrUnlessHardwareFlow()
+    // The apply order and the Xon/Xoff handling are tested on the logic
+    // alone; here only that the window feeds it and shows its reports.
+    void boxesDriveLinesAndOkTakesTheirState()
     {
         Start();
         ClickCheckBox(w_->dtrBox());
@@ -343,35 +345,24 @@ private slots:
         FakePort().calls.clear();
         QTest::mouseClick(OpenDialog()->okButton(), Qt::LeftButton);
         QCOMPARE(Calls(), (QStringList{"close 7", "open COM1:9600,N,8,1 0 1 1", "rts 1", "dtr 1"}));
-        FakePort().calls.clear();
-        SettingsDialog* d = OpenDialog();
-        d->flowList()->setCurrentIndex(1);
-        QTest::mouseClick(d->okButton(), Qt::LeftButton);
-        QCOMPARE(Calls(), (QStringList{"close 7", "open COM1:9600,N,8,1 2 1 1"}));
-        ClickCheckBox(w_->dtrBox());
-        QCOMPARE(Calls().last(), QStringLiteral("dtr 0"));
     }
 
     void receivedBytesShowOnePerTickWithTheLamp()
     {
         Start();
-        QCOMPARE(LampPixel(), kLampIdle);
-        FakePort().incoming = {1, 22, 255};
+        QCOMPARE(LampPixel(), ToQColor(kLampIdle));
+        FakePort().incoming = {1, 255};
         FakePort().cts = 1;
-        for (const char* shown : {"1", "22", "255"}) {
+        for (const char* shown : {"1", "255"}) {
             w_->MonitorTick();
             QCOMPARE(w_->receivedField()->text(), QString(shown));
-            QCOMPARE(LampPixel(), kLampReceived);
+            QCOMPARE(LampPixel(), ToQColor(kLampReceived));
         }
         w_->MonitorTick();
         QCOMPARE(w_->receivedField()->text(), QStringLiteral("255"));
-        QCOMPARE(LampPixel(), kLampIdle);
+        QCOMPARE(LampPixel(), ToQColor(kLampIdle));
         QCOMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
         QCOMPARE(w_->dsrIndicator()->text(), QStringLiteral("0"));
-        FakePort().incoming = {9};
-        FakePort().readFails = true;
-        w_->MonitorTick();
-        QCOMPARE(w_->receivedField()->text(), QStringLiteral("0"));  // a failed read counts as 0
     }
 
     // An idle tick paints nothing; a byte paints the lamp red once and the
@@ -397,12 +388,12 @@ private slots:
         FakePort().incoming = {42};
         tick(w_.get());
         QCOMPARE(lampPaints.count, 1);
-        QCOMPARE(LampPixel(), kLampReceived);
+        QCOMPARE(LampPixel(), ToQColor(kLampReceived));
         lampPaints.count = 0;  // grabs paint the whole window
         tick(w_.get());
         tick(w_.get());
         QCOMPARE(lampPaints.count, 1);
-        QCOMPARE(LampPixel(), kLampIdle);
+        QCOMPARE(LampPixel(), ToQColor(kLampIdle));
         ctsPaints.count = dsrPaints.count = 0;
         FakePort().cts = 1;
         tick(w_.get());
@@ -410,22 +401,6 @@ private slots:
         QCOMPARE(ctsPaints.count, 1);
         QCOMPARE(dsrPaints.count, 0);
         QCOMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
-    }
-
-    void xonAndXoffBytesWorkTheBreakAndEmptyTheField()
-    {
-        // A negative value from the file passes; only its low 8 bits (17) count.
-        WriteBytes(Path(), Cp1251("[Порт]\r\nУправление потоком = 0\r\nБайт Xon = -239\r\nБайт Xoff = 19\r\n"));
-        Start();
-        QCOMPARE(Calls("xonxoff"), QStringList{"xonxoff -239 19"});
-        FakePort().incoming = {7, 19, 7, 17};
-        const QStringList shown{"7", "", "7", ""};
-        for (const QString& text : shown) {
-            w_->MonitorTick();
-            QCOMPARE(w_->receivedField()->text(), text);
-            QCOMPARE(LampPixel(), text.isEmpty() ? kLampIdle : kLampReceived);
-        }
-        QCOMPARE(Calls("break"), (QStringList{"break 1", "break 0"}));
     }
 
     void typedFieldsTakeThreeDigitsAndEnterSendsNothing()

@@ -31,21 +31,10 @@
 // AutomationShutdown when done.
 #pragma once
 
-#include "com.h"
+#include "object_model.h"
 
 #include <cstdarg>
 #include <cstdint>
-
-struct SYSTEMTIME {
-    std::uint16_t year;
-    std::uint16_t month;      // 1..12
-    std::uint16_t dayOfWeek;  // 0 = Sunday; ignored on input
-    std::uint16_t day;
-    std::uint16_t hour;
-    std::uint16_t minute;
-    std::uint16_t second;
-    std::uint16_t milliseconds;
-};
 
 struct AutomationErrorRecord {
     const char16_t* function;  // outermost operation that failed

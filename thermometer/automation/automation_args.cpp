@@ -12,8 +12,7 @@ HRESULT MakeString(const char* utf8, VARIANT* v, bool* owned)
         v->bstrVal = nullptr;  // a null BSTR is an empty string
         return S_OK;
     }
-    const std::u16string text = Utf8ToUtf16(utf8);
-    v->bstrVal = SysAllocStringLen(text.data(), static_cast<std::uint32_t>(text.size()));
+    v->bstrVal = AllocString(Utf8ToUtf16(utf8));
     *owned = v->bstrVal != nullptr;
     return v->bstrVal ? S_OK : E_OUTOFMEMORY;
 }
@@ -21,7 +20,7 @@ HRESULT MakeString(const char* utf8, VARIANT* v, bool* owned)
 HRESULT CopyString(const char16_t* text, VARIANT* v, bool* owned)
 {
     v->vt = VT_BSTR;
-    v->bstrVal = text ? SysAllocString(text) : nullptr;
+    v->bstrVal = text ? AllocString(text) : nullptr;
     *owned = v->bstrVal != nullptr;
     return text && !v->bstrVal ? E_OUTOFMEMORY : S_OK;
 }
@@ -76,7 +75,7 @@ HRESULT MakeFromPointer(char16_t letter, ArgumentSource& source, VARIANT* v, boo
     case u'v':
         if (auto p = NonNull<VARIANT>(letter, source, hr)) {
             VariantInit(v);
-            hr = VariantCopy(v, p);
+            hr = VariantCopy(v, const_cast<VARIANT*>(p));  // some system headers lack the const
             *owned = SUCCEEDED(hr);
         }
         return hr;
@@ -93,7 +92,7 @@ HRESULT MakeArgument(char16_t letter, ArgumentSource& source, VARIANT* v, bool* 
     case u'S': return CopyString(static_cast<const char16_t*>(source.Pointer(letter)), v, owned);
     case u'B':  // the caller's own string, passed as it is
         v->vt = VT_BSTR;
-        v->bstrVal = const_cast<BSTR>(static_cast<const char16_t*>(source.Pointer(letter)));
+        v->bstrVal = static_cast<BSTR>(const_cast<void*>(source.Pointer(letter)));
         return S_OK;
     case u'o':
         v->vt = VT_DISPATCH;

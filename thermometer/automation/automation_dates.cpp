@@ -48,13 +48,13 @@ unsigned DaysInMonth(unsigned year, unsigned month)
 
 bool SystemTimeToDate(const SYSTEMTIME& t, DATE* date)
 {
-    if (t.year < 100 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
-        t.day > DaysInMonth(t.year, t.month) || t.hour > 23 || t.minute > 59 || t.second > 59 ||
-        t.milliseconds > 999)
+    if (t.wYear < 100 || t.wYear > 9999 || t.wMonth < 1 || t.wMonth > 12 || t.wDay < 1 ||
+        t.wDay > DaysInMonth(t.wYear, t.wMonth) || t.wHour > 23 || t.wMinute > 59 || t.wSecond > 59 ||
+        t.wMilliseconds > 999)
         return false;
-    const std::int64_t days = DaysFromCivil(t.year, t.month, t.day) + kEpochShift;
+    const std::int64_t days = DaysFromCivil(t.wYear, t.wMonth, t.wDay) + kEpochShift;
     const double fraction =
-        ((t.hour * 60.0 + t.minute) * 60.0 + t.second + t.milliseconds / 1000.0) / 86400.0;
+        ((t.wHour * 60.0 + t.wMinute) * 60.0 + t.wSecond + t.wMilliseconds / 1000.0) / 86400.0;
     *date = days >= 0 ? static_cast<double>(days) + fraction : static_cast<double>(days) - fraction;
     return true;
 }
@@ -74,14 +74,14 @@ bool DateToSystemTime(DATE date, SYSTEMTIME* t)
     CivilFromDays(days - kEpochShift, year, month, day);
     if (year > 9999)
         return false;
-    t->year = static_cast<std::uint16_t>(year);
-    t->month = static_cast<std::uint16_t>(month);
-    t->day = static_cast<std::uint16_t>(day);
-    t->dayOfWeek = static_cast<std::uint16_t>(((days % 7) + 7 + 6) % 7);  // 1899-12-30 was a Saturday
-    t->hour = static_cast<std::uint16_t>(ms / 3600000);
-    t->minute = static_cast<std::uint16_t>(ms / 60000 % 60);
-    t->second = static_cast<std::uint16_t>(ms / 1000 % 60);
-    t->milliseconds = static_cast<std::uint16_t>(ms % 1000);
+    t->wYear = static_cast<std::uint16_t>(year);
+    t->wMonth = static_cast<std::uint16_t>(month);
+    t->wDay = static_cast<std::uint16_t>(day);
+    t->wDayOfWeek = static_cast<std::uint16_t>(((days % 7) + 7 + 6) % 7);  // 1899-12-30 was a Saturday
+    t->wHour = static_cast<std::uint16_t>(ms / 3600000);
+    t->wMinute = static_cast<std::uint16_t>(ms / 60000 % 60);
+    t->wSecond = static_cast<std::uint16_t>(ms / 1000 % 60);
+    t->wMilliseconds = static_cast<std::uint16_t>(ms % 1000);
     return true;
 }
 

@@ -1,6 +1,5 @@
 // Settings, the per-thread error record and the error report.
 #include "automation_internal.h"
-#include "com_registry.h"
 
 #include <algorithm>
 
@@ -51,17 +50,6 @@ AutomationErrorRecord* RecordForFailure()
     return record;
 }
 
-void TakeException(AutomationErrorRecord* record, EXCEPINFO* e)
-{
-    if (e->deferredFillIn)
-        e->deferredFillIn(e);
-    record->exceptionCode = e->code ? e->code : e->scode;
-    record->description = e->description ? SysAllocString(e->description) : nullptr;
-    record->source = e->source ? SysAllocString(e->source) : nullptr;
-    record->helpFile = e->helpFile ? SysAllocString(e->helpFile) : nullptr;
-    record->helpContext = e->helpContext;
-}
-
 void StoreFirstFailure(HRESULT hr, const char16_t* operation, const FailureDetail& detail)
 {
     AutomationErrorRecord* record = RecordForFailure();
@@ -78,7 +66,7 @@ void StoreFirstFailure(HRESULT hr, const char16_t* operation, const FailureDetai
     if (detail.memberName)
         CopyCut(record->memberName, kMemberNameUnits, detail.memberName);
     if (hr == DISP_E_EXCEPTION && detail.exception)
-        TakeException(record, detail.exception);
+        TakeExceptionInfo(detail.exception, record);
 }
 
 std::u16string Replace(std::u16string text, std::u16string_view mark, std::u16string_view value)
@@ -111,7 +99,7 @@ BSTR WithoutLineEnd(const char16_t* text)
     std::u16string s = text ? text : u"";
     while (!s.empty() && (s.back() == u'\n' || s.back() == u'\r'))
         s.pop_back();
-    return SysAllocStringLen(s.data(), static_cast<std::uint32_t>(s.size()));
+    return AllocString(s);
 }
 
 void Complete(AutomationErrorRecord* record, const char16_t* operation, const char16_t* memberText)
@@ -120,11 +108,11 @@ void Complete(AutomationErrorRecord* record, const char16_t* operation, const ch
     record->function = operation;
     CopyCut(record->memberText, 256, memberText);
     const std::u16string made = record->description ? std::u16string() : MadeDescription(*record);
-    BSTR description = WithoutLineEnd(record->description ? record->description : made.c_str());
+    BSTR description = WithoutLineEnd(record->description ? TextOf(record->description) : made.c_str());
     SysFreeString(record->description);
     record->description = description;
     if (!record->source)
-        record->source = SysAllocString(record->fromInvoke ? u"IDispatch Interface" : u"Application");
+        record->source = AllocString(record->fromInvoke ? u"IDispatch Interface" : u"Application");
 }
 
 std::u16string Hex(std::uint32_t value)
@@ -147,18 +135,30 @@ std::u16string ReportText(const AutomationErrorRecord* r, bool boxLayout)
         static_cast<std::uint32_t>(r->result == DISP_E_EXCEPTION ? r->exceptionCode : r->result);
     auto orEmpty = [](const char16_t* s) { return std::u16string(s ? s : u""); };
     return label[0] + orEmpty(r->memberText) + label[1] + orEmpty(r->function) + label[2] +
-           orEmpty(r->errorIn) + label[3] + orEmpty(r->description) + label[4] + Hex(code) + label[5] +
-           orEmpty(r->source);
+           orEmpty(r->errorIn) + label[3] + orEmpty(TextOf(r->description)) + label[4] + Hex(code) + label[5] +
+           orEmpty(TextOf(r->source));
 }
 
-void Report(const AutomationErrorRecord* record, const AutomationSettings& settings)
+// Set while this thread shows a report or runs the error callback.
+thread_local bool t_reporting = false;
+
+// A callback that calls the layer may fail again. That failure is recorded
+// in a record of its own, which the callback can read, and is not reported:
+// otherwise each report would start the next, and clearing the record for
+// it would free the strings of the one still being reported.
+void Report(AutomationErrorRecord* record, const AutomationSettings& settings)
 {
+    t_reporting = true;
+    SetRecordSlot(nullptr);
     if (settings.showMessages) {
         const std::u16string text = ReportText(record, true).substr(0, kBoxUnits - 1);
         ShowAutomationBox(settings.ownerWindow, settings.caption ? settings.caption : u"Ошибка", text.c_str());
     }
     if (settings.errorCallback)
         settings.errorCallback(record);
+    FreeErrorRecord(GetRecordSlot());
+    SetRecordSlot(record);
+    t_reporting = false;
 }
 
 }  // namespace
@@ -205,7 +205,8 @@ HRESULT OperationScope::Exit(HRESULT hr, const char16_t* memberText, const Failu
         return hr;
     }
     Complete(record, operation_, memberText);
-    Report(record, settings);
+    if (!t_reporting)
+        Report(record, settings);
     return hr;
 }
 

@@ -110,6 +110,33 @@ bool LocalDateToUnixTime(DATE date, std::int32_t* seconds);
 // Seconds east of UTC in local time at that moment.
 std::int32_t LocalOffsetSeconds(std::int64_t unixSeconds);
 
+// ---- Where the platform's component system and the stand-in differ in form
+// (automation_posix.cpp, automation_windows.cpp). The layer's text is
+// char16_t; OLECHAR has the same UTF-16 units on both.
+
+BSTR AllocString(std::u16string_view text);  // null when memory runs out
+inline const char16_t* TextOf(const OLECHAR* text) { return reinterpret_cast<const char16_t*>(text); }
+
+// One name to its dispatch identifier (user's default locale), and the
+// invoke with that identifier.
+HRESULT LookUpMember(IDispatch* object, const char16_t* name, DISPID* id);
+HRESULT InvokeMember(IDispatch* object, DISPID id, std::uint16_t kind, DISPPARAMS* params, VARIANT* result,
+                     EXCEPINFO* exception, std::uint32_t* argError);
+// Runs the deferred fill-in, if any, and copies the exception's code and
+// texts into the record; frees the exception's strings.
+void TakeExceptionInfo(EXCEPINFO* exception, AutomationErrorRecord* record);
+void FreeExceptionInfo(EXCEPINFO* exception);
+
+// Object creation: a class identifier from "{...}" or a ProgID, the class
+// factory (serverInfo as made by ServerOn, or null), running objects by class
+// and by display name, and loading a file into a persist-file interface.
+HRESULT ClassFromText(const char16_t* id, CLSID* clsid);
+COSERVERINFO ServerOn(const char16_t* machine);
+HRESULT GetClassFactory(const CLSID& clsid, std::uint32_t context, const void* serverInfo, IClassFactory** factory);
+HRESULT GetRunningObject(const CLSID& clsid, IUnknown** object);
+HRESULT BindDisplayName(const char16_t* name, const IID& iid, void** object);
+HRESULT LoadFileInto(IPersistFile* file, const char16_t* fileName);
+
 // Per-thread slots (nesting depth and record), allocated once per process.
 bool ThreadSlotsReady();
 std::intptr_t GetDepthSlot();

@@ -11,14 +11,6 @@ bool KindTakesResult(std::uint16_t kind)
     return kind != DISPATCH_METHOD && kind != DISPATCH_PROPERTYPUT && kind != DISPATCH_PROPERTYPUTREF;
 }
 
-void FreeException(EXCEPINFO& e)
-{
-    SysFreeString(e.source);
-    SysFreeString(e.description);
-    SysFreeString(e.helpFile);
-    e = EXCEPINFO{};
-}
-
 // The last segment, with the kind and wanted type the caller asked for.
 HRESULT InternalInvokeV(std::uint16_t kind, std::uint16_t wantedType, VARIANT* result, IDispatch* object,
                         const char16_t* segment, ArgumentSource& source)
@@ -198,18 +190,18 @@ HRESULT InvokeArray(std::uint16_t kind, VARIANT* result, std::uint32_t count, ID
     detail.memberName = name;
     detail.fromInvoke = true;
     DISPID id = DISPID_UNKNOWN;
-    HRESULT hr = object->GetIDsOfNames(&name, 1, LOCALE_USER_DEFAULT, &id);
+    HRESULT hr = LookUpMember(object, name, &id);
     if (FAILED(hr))
         return scope.Exit(hr, name, detail);
     DISPID putId = DISPID_PROPERTYPUT;
     const bool put = kind == DISPATCH_PROPERTYPUT || kind == DISPATCH_PROPERTYPUTREF;
     DISPPARAMS params{args, put ? &putId : nullptr, count, put ? 1u : 0u};
     EXCEPINFO exception{};
-    hr = object->Invoke(id, LOCALE_USER_DEFAULT, kind, &params, KindTakesResult(kind) ? result : nullptr,
-                        &exception, &detail.argumentIndex);
+    hr = InvokeMember(object, id, kind, &params, KindTakesResult(kind) ? result : nullptr, &exception,
+                      &detail.argumentIndex);
     detail.exception = &exception;
     hr = scope.Exit(hr, name, detail);
-    FreeException(exception);
+    FreeExceptionInfo(&exception);
     return hr;
 }
 
@@ -227,8 +219,8 @@ HRESULT EnumBegin(IEnumVARIANT** enumerator, IDispatch* collection)
     detail.memberName = u"_NewEnum";
     detail.fromInvoke = true;
     detail.exception = &exception;
-    HRESULT hr = collection->Invoke(DISPID_NEWENUM, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                    &none, &result, &exception, &detail.argumentIndex);
+    HRESULT hr = InvokeMember(collection, DISPID_NEWENUM, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &result,
+                              &exception, &detail.argumentIndex);
     if (SUCCEEDED(hr)) {
         const bool isObject = (result.vt == VT_UNKNOWN || result.vt == VT_DISPATCH) && result.punkVal;
         hr = isObject ? result.punkVal->QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(enumerator))
@@ -237,7 +229,7 @@ HRESULT EnumBegin(IEnumVARIANT** enumerator, IDispatch* collection)
     }
     VariantClear(&result);
     hr = scope.Exit(hr, nullptr, detail);
-    FreeException(exception);
+    FreeExceptionInfo(&exception);
     return hr;
 }
 
@@ -247,7 +239,7 @@ HRESULT EnumNextVariant(IEnumVARIANT* enumerator, VARIANT* item)
     if (!enumerator || !item)
         return scope.Exit(E_INVALIDARG, nullptr);
     VariantInit(item);
-    std::uint32_t fetched = 0;
+    ULONG fetched = 0;
     const HRESULT hr = enumerator->Next(1, item, &fetched);
     return scope.Exit(SUCCEEDED(hr) && fetched == 0 ? S_FALSE : hr, nullptr);
 }

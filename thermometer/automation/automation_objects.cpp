@@ -1,13 +1,7 @@
 // Creating objects and finding running ones.
 #include "automation_internal.h"
-#include "com_registry.h"
 
 namespace {
-
-HRESULT ClassFromText(const char16_t* id, CLSID* clsid)
-{
-    return id[0] == u'{' ? CLSIDFromString(id, clsid) : CLSIDFromProgID(id, clsid);
-}
 
 HRESULT AskFor(IUnknown* object, const IID& iid, void** out)
 {
@@ -24,7 +18,7 @@ HRESULT LoadFromFile(const char16_t* fileName, const CLSID& clsid, std::uint32_t
     if (FAILED(hr))
         return hr;
     auto* file = static_cast<IPersistFile*>(persist);
-    hr = file->Load(fileName, 0);
+    hr = LoadFileInto(file, fileName);
     if (FAILED(hr)) {
         file->Release();
         return hr;
@@ -43,12 +37,10 @@ HRESULT CreateObjectEx(const char16_t* id, const IID& iid, std::uint32_t context
     *object = nullptr;
     CLSID clsid;
     HRESULT hr = ClassFromText(id, &clsid);
-    void* factory = nullptr;
+    IClassFactory* classFactory = nullptr;
     if (SUCCEEDED(hr))
-        hr = CoGetClassObject(clsid, context, static_cast<const COSERVERINFO*>(serverInfo), IID_IClassFactory,
-                              &factory);
+        hr = GetClassFactory(clsid, context, serverInfo, &classFactory);
     if (SUCCEEDED(hr)) {
-        auto* classFactory = static_cast<IClassFactory*>(factory);
         hr = classFactory->CreateInstance(nullptr, iid, object);
         classFactory->Release();
     }
@@ -60,8 +52,8 @@ HRESULT CreateObject(const char16_t* id, const char16_t* machine, IDispatch** ob
     OperationScope scope(u"CreateObject");
     if (!id || !object)
         return scope.Exit(E_INVALIDARG, id);
-    const COSERVERINFO server{machine};
-    const HRESULT hr = CreateObjectEx(id, IID_IDispatch, machine ? CLSCTX_REMOTE_SERVER : CLSCTX_SERVER,
+    const COSERVERINFO server = ServerOn(machine);
+    const HRESULT hr = CreateObjectEx(id, IID_IDispatch, machine ? CLSCTX_REMOTE_SERVER : CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                       machine ? &server : nullptr, reinterpret_cast<void**>(object));
     return scope.Exit(hr, id);
 }
@@ -77,14 +69,14 @@ HRESULT GetObjectEx(const char16_t* fileName, const char16_t* id, const IID& iid
         return scope.Exit(E_INVALIDARG, member);
     *object = nullptr;
     if (haveFile && !haveId)
-        return scope.Exit(CoGetObject(fileName, iid, object), member);
+        return scope.Exit(BindDisplayName(fileName, iid, object), member);
     CLSID clsid;
     HRESULT hr = ClassFromText(id, &clsid);
     if (SUCCEEDED(hr) && haveFile) {
         hr = LoadFromFile(fileName, clsid, context, iid, object);
     } else if (SUCCEEDED(hr)) {
         IUnknown* running = nullptr;
-        hr = GetActiveObject(clsid, &running);
+        hr = GetRunningObject(clsid, &running);
         if (SUCCEEDED(hr))
             hr = AskFor(running, iid, object);
     }

@@ -27,7 +27,7 @@ HRESULT Put(void* out, T value)
 
 HRESULT StoreUtf8(BSTR text, void* out)
 {
-    const std::string bytes = Utf16ToUtf8(std::u16string_view(text ? text : u"", SysStringLen(text)));
+    const std::string bytes = Utf16ToUtf8(std::u16string_view(text ? TextOf(text) : u"", SysStringLen(text)));
     BSTR copy = SysAllocStringByteLen(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
     if (!copy)
         return E_OUTOFMEMORY;

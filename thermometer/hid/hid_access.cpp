@@ -2,7 +2,6 @@
 
 #include "hid_backend.h"
 
-#include <cerrno>
 #include <climits>
 #include <map>
 #include <mutex>
@@ -114,7 +113,7 @@ int ReadUntilReportOrClosed(int handle, HidBackendDevice* device, std::uint8_t* 
         if (n != 0)
             return n;
         if (!StillOpen(handle)) {
-            *error = EBADF;
+            *error = kHidBackendHandleClosed;
             return 0;
         }
     }
@@ -190,7 +189,7 @@ int HidReadReportEx(int handle, std::uint8_t* buffer, int length, int* errorPlac
 {
     if (handle == 0 || !buffer || length <= 0)
         return 0;
-    int error = EBADF;
+    int error = kHidBackendHandleClosed;
     int n = 0;
     if (HidBackendDevice* device = EnterRead(handle)) {
         error = 0;

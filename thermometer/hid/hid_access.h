@@ -9,8 +9,9 @@
 
 #include <cstdint>
 
-// Binds the system's HID library (hidapi, hidraw backend). Call once before
-// anything else; later calls do nothing. Returns 1 when bound, 0 when the
+// Binds the system's HID libraries (hidapi's hidraw backend on Linux; hid.dll
+// and setupapi.dll on Windows). Call once before anything else; later calls
+// do nothing. Returns 1 when bound, 0 when the
 // library or one of its entry points is missing (every search then finds
 // nothing and every open gives 0).
 int HidLoad();
@@ -47,5 +48,6 @@ int HidOpenDeviceEx(int productId, int vendorId, int version, int matchIndex);
 // length bytes. Returns the number of bytes stored: 0 at once for handle 0, a
 // null buffer or length <= 0; 0 after a failed read (device gone, handle
 // closed), with buffer untouched. When errorPlace is given it receives the
-// system error code (errno) of the read, 0 after success.
+// system error code of the read (errno; GetLastError on Windows), 0 after
+// success.
 int HidReadReportEx(int handle, std::uint8_t* buffer, int length, int* errorPlace);

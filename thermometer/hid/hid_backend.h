@@ -1,6 +1,7 @@
 // What the HID access needs from the platform: enumeration with ids, opening
 // a device path, a read with a time-out, closing. One implementation per
-// platform (hid_backend_hidraw.cpp on Linux).
+// platform (hid_backend_hidraw.cpp on Linux, hid_backend_windows.cpp on
+// Windows).
 #pragma once
 
 #include <cstdint>
@@ -33,5 +34,10 @@ void HidBackendClose(HidBackendDevice* device);
 
 // Waits up to timeoutMs for one input report. Stores it report-id byte first
 // into out, cut to outSize bytes, and returns the number of bytes stored; 0 on
-// time-out (out untouched); -1 on failure with *error set to errno.
+// time-out (out untouched); -1 on failure with *error set to the system's
+// error code (errno, or GetLastError on Windows).
 int HidBackendRead(HidBackendDevice* device, std::uint8_t* out, int outSize, int timeoutMs, int* error);
+
+// The system's error code for a read on a handle that was closed meanwhile
+// (EBADF, ERROR_INVALID_HANDLE).
+extern const int kHidBackendHandleClosed;

@@ -98,6 +98,8 @@ bool HidrawNodeUsable(const std::string& path)
 
 }  // namespace
 
+const int kHidBackendHandleClosed = EBADF;
+
 bool HidBackendLoad()
 {
     std::lock_guard<std::mutex> lock(g_loadMutex);

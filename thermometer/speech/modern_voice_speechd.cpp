@@ -4,13 +4,16 @@
 // leaves requests in a mailbox here.
 #include <libspeechd.h>
 
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 
@@ -32,13 +35,20 @@ struct Mailbox {
   uint64_t utterance = 0;
 };
 
+// One entry of the list: a voice of an output module, or the module itself
+// (voice empty: the module picks its own voice for Russian).
+struct ServiceVoice {
+  std::string module;
+  std::string voice;
+};
+
 struct ModernState {
   std::mutex mutex;
   std::condition_variable changed;
   Link link = Link::Connecting;
   EngineEventSink sink = nullptr;
-  void (*joinedLate)() = nullptr;
-  std::vector<std::string> modules;
+  void (*listChanged)() = nullptr;
+  std::vector<ServiceVoice> voices;
   Mailbox mailbox;
   std::map<size_t, uint64_t> utteranceOfMessage;
   uint64_t sending = 0;  // utterance being handed over, before its id is known
@@ -93,6 +103,68 @@ std::vector<std::string> ListModules(SPDConnection* connection) {
   return modules;
 }
 
+bool SpeaksRussian(const char* language) {
+  if (!language || std::tolower(static_cast<unsigned char>(language[0])) != 'r' ||
+      std::tolower(static_cast<unsigned char>(language[1])) != 'u')
+    return false;
+  return language[2] == '\0' || language[2] == '-' || language[2] == '_';
+}
+
+// The service lists each voice once plainly and once per variant, as
+// "Russian+Alex" with variant "Alex"; a person chooses among voices.
+std::string WithoutVariant(const SPDVoice& voice) {
+  std::string name = voice.name;
+  if (voice.variant && *voice.variant && std::strcmp(voice.variant, "none") != 0) {
+    const std::string suffix = std::string("+") + voice.variant;
+    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+      name.resize(name.size() - suffix.size());
+  }
+  return name;
+}
+
+void AddRussianVoices(SPDConnection* connection, const std::string& module,
+                      std::vector<ServiceVoice>& voices) {
+  if (spd_set_output_module(connection, module.c_str()) != 0) return;
+  SPDVoice** list = spd_list_synthesis_voices(connection);
+  std::set<std::string> seen;
+  for (int i = 0; list && list[i]; ++i) {
+    if (!list[i]->name || !SpeaksRussian(list[i]->language)) continue;
+    std::string name = WithoutVariant(*list[i]);
+    if (seen.insert(name).second) voices.push_back({module, std::move(name)});
+  }
+  if (list) free_spd_voices(list);
+}
+
+// Entries for modules whose voices are not known (yet).
+std::vector<ServiceVoice> ModuleEntries(const std::vector<std::string>& modules) {
+  std::vector<ServiceVoice> entries;
+  for (const auto& module : modules) entries.push_back({module, ""});
+  return entries;
+}
+
+// Listing voices takes seconds (thousands of voice x variant entries), so it
+// runs on a connection and thread of its own while the worker serves
+// requests. A module that lists no Russian voice keeps its own entry.
+void ListVoices(std::vector<std::string> modules) {
+  char* error = nullptr;
+  SPDConnection* connection =
+      spd_open2("Ambrel", "voices", nullptr, SPD_MODE_SINGLE, nullptr, 0, &error);
+  std::free(error);
+  if (!connection) return;
+  std::vector<ServiceVoice> voices;
+  for (const auto& module : modules) {
+    const size_t before = voices.size();
+    AddRussianVoices(connection, module, voices);
+    if (voices.size() == before) voices.push_back({module, ""});
+  }
+  spd_close(connection);
+  {
+    std::lock_guard lock(State().mutex);
+    State().voices = std::move(voices);
+  }
+  if (State().listChanged) State().listChanged();
+}
+
 SPDConnection* Connect() {
   char* error = nullptr;
   SPDConnection* connection =
@@ -124,17 +196,26 @@ void Say(SPDConnection* connection, const Mailbox& wish) {
   State().sending = 0;
 }
 
-void Apply(SPDConnection* connection, const Mailbox& wish, const std::vector<std::string>& modules) {
-  if (wish.selectPending && wish.module >= 0 && wish.module < static_cast<int32_t>(modules.size())) {
-    spd_set_output_module(connection, modules[wish.module].c_str());
-    // Each module picks its own default voice for the language.
-    spd_set_language(connection, "ru");
+void Select(SPDConnection* connection, int32_t index) {
+  ServiceVoice chosen;
+  {
+    std::lock_guard lock(State().mutex);
+    if (index < 0 || index >= static_cast<int32_t>(State().voices.size())) return;
+    chosen = State().voices[index];
   }
+  spd_set_output_module(connection, chosen.module.c_str());
+  // Without a voice name the module picks its own default for the language.
+  spd_set_language(connection, "ru");
+  if (!chosen.voice.empty()) spd_set_synthesis_voice(connection, chosen.voice.c_str());
+}
+
+void Apply(SPDConnection* connection, const Mailbox& wish) {
+  if (wish.selectPending) Select(connection, wish.module);
   if (wish.volumePending) spd_set_volume(connection, wish.volume);
   if (wish.sayPending) Say(connection, wish);
 }
 
-[[noreturn]] void Serve(SPDConnection* connection, std::vector<std::string> modules) {
+[[noreturn]] void Serve(SPDConnection* connection) {
   for (;;) {
     Mailbox wish;
     {
@@ -146,7 +227,7 @@ void Apply(SPDConnection* connection, const Mailbox& wish, const std::vector<std
       wish = std::move(State().mailbox);
       State().mailbox = Mailbox{};
     }
-    Apply(connection, wish, modules);
+    Apply(connection, wish);
   }
 }
 
@@ -159,13 +240,18 @@ void Work() {
     std::lock_guard lock(State().mutex);
     late = State().link == Link::Late;
     State().link = connection ? Link::Ready : Link::Failed;
-    State().modules = modules;
+    State().voices = ModuleEntries(modules);
     ready = State().link == Link::Ready;
     State().changed.notify_all();
   }
   if (!ready) return;
-  if (late && State().joinedLate) State().joinedLate();
-  Serve(connection, std::move(modules));
+  if (late && State().listChanged) State().listChanged();
+  try {
+    std::thread(ListVoices, modules).detach();
+  } catch (const std::system_error&) {
+    // The modules stay in the list, each speaking with its own voice.
+  }
+  Serve(connection);
 }
 
 void Post(const std::function<void(Mailbox&)>& change) {
@@ -177,9 +263,9 @@ void Post(const std::function<void(Mailbox&)>& change) {
 
 }  // namespace
 
-int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs, void (*joinedLate)()) {
+int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs, void (*listChanged)()) {
   State().sink = sink;
-  State().joinedLate = joinedLate;
+  State().listChanged = listChanged;
   try {
     std::thread(Work).detach();
   } catch (const std::system_error&) {
@@ -194,7 +280,9 @@ int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs, void (*joinedLate
 
 std::vector<std::string> ModernVoiceNames() {
   std::lock_guard lock(State().mutex);
-  return State().modules;
+  std::vector<std::string> names;
+  for (const auto& entry : State().voices) names.push_back(entry.voice.empty() ? entry.module : entry.voice);
+  return names;
 }
 
 void ModernVoiceSelect(int32_t index) {

@@ -46,9 +46,14 @@ constexpr int32_t kModernVolumeHighest = 100;
 // Connects (starting the daemon if needed) on a worker thread and waits at most
 // waitMs for it, so a daemon that is slow to start or hangs costs start-up no
 // more than waitMs. 1 when connected in time. A connection made later still
-// joins: joinedLate is then called once, on the worker thread. Call once.
-int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs, void (*joinedLate)());
-// The service's output modules (one voice each, speaking Russian).
+// joins. listChanged is called, on a worker thread, whenever the list changes
+// after this returned: when a late connection joins, and when the voices have
+// been listed. Call once.
+int32_t ModernVoiceStart(EngineEventSink sink, int32_t waitMs, void (*listChanged)());
+// The service's voices that speak Russian, under the service's names (no
+// variants). Until they are listed (seconds after connecting), and for a
+// module that lists no Russian voice, the output module itself stands in
+// under its name and speaks with its own voice for Russian.
 std::vector<std::string> ModernVoiceNames();
 // Requests for the worker thread; they never block. A newer request of the
 // same sort replaces one the worker has not taken yet.

@@ -21,7 +21,7 @@ struct SpeechState {
   std::vector<LegacyVoice> legacyVoices;
   int32_t current = 0;
   int32_t legacyVolume = kLegacyVolumeHighest;
-  int32_t serviceWaitMs = 250;  // a running service; one still starting joins later
+  int32_t serviceWaitMs = -1;  // tests: replaces ServiceWaitMs when not negative
   std::atomic<SpeechVoicesChangedCallback> onVoicesChanged{nullptr};
   std::atomic<SpeechEventCallback> onStart{nullptr};
   std::atomic<SpeechEventCallback> onEnd{nullptr};
@@ -84,19 +84,40 @@ std::vector<VoiceEntry> BuildTable(int32_t engines) {
                          static_cast<int32_t>(State().legacyVoices.size()));
 }
 
-// Main thread: the service's voices go in front of the table, which is read
-// only on this thread; the legacy voices stay as listed at start-up.
-void JoinLateService() {
+// Main thread: the service's list (joining late, or its voices taking the
+// place of its modules) replaces the front of the table, which is read only on
+// this thread; the legacy voices stay as listed at start-up.
+void RefreshServiceVoices() {
+  const auto before = static_cast<int32_t>(State().modernNames.size());
   const bool hadVoices = !State().table.empty();
   State().engines |= 1;
   State().modernNames = ModernVoiceNames();
-  const auto added = static_cast<int32_t>(State().modernNames.size());
-  State().table = BuildVoiceTable(added, static_cast<int32_t>(State().legacyVoices.size()));
-  if (hadVoices) State().current += added;
+  const auto after = static_cast<int32_t>(State().modernNames.size());
+  State().table = BuildVoiceTable(after, static_cast<int32_t>(State().legacyVoices.size()));
+  // An espeak-ng voice stays current; a service voice gives way to the first.
+  if (hadVoices && State().current >= before) {
+    State().current += after - before;
+  } else {
+    State().current = 0;
+    if (after > 0) ModernVoiceSelect(0);
+  }
   if (auto callback = State().onVoicesChanged.load()) callback();
 }
 
-void OnServiceJoinedLate() { RunOnMainThread(JoinLateService); }
+void OnServiceListChanged() { RunOnMainThread(RefreshServiceVoices); }
+
+// How long start-up waits for the speech service to answer. A running service
+// answers within milliseconds; starting its daemon takes about a second, more
+// on a loaded machine.
+int32_t ServiceWaitMs(int32_t espeakRuns) {
+  if (State().serviceWaitMs >= 0) return State().serviceWaitMs;
+  // espeak-ng speaks already: the window does not wait for the service, whose
+  // voices join the list when it answers (running or still starting).
+  if (espeakRuns) return 0;
+  // The service is the only engine that could exist, and without an engine
+  // Ambrel does not start: give its daemon the time it may need.
+  return 2000;
+}
 
 }  // namespace
 
@@ -109,10 +130,10 @@ int32_t SpeechInit(SpeechEventCallback onStart, SpeechEventCallback onEnd,
   State().onWord = onWord;
   if (State().initialised) return State().engines;
   State().initialised = true;
-  // espeak-ng starts in process within milliseconds; the service gets the
-  // rest of the wait in parallel.
+  // espeak-ng starts in process within milliseconds; whether it runs decides
+  // how long to wait for the service.
   const int32_t legacy = LegacyEngineStart(OnEngineEvent);
-  const int32_t modern = ModernVoiceStart(OnEngineEvent, State().serviceWaitMs, OnServiceJoinedLate);
+  const int32_t modern = ModernVoiceStart(OnEngineEvent, ServiceWaitMs(legacy), OnServiceListChanged);
   State().engines = modern * 1 + legacy * 2;
   State().table = BuildTable(State().engines);
   return State().engines;

@@ -1,11 +1,19 @@
 // Ambrel's speech output: one numbered voice list merged from two engines.
 //
 //   kind 5  speech-dispatcher (libspeechd): the desktop speech service, one entry
-//           per output module (synthesizer), which speaks with its own voice for
-//           Russian. The service's voice x variant list (thousands of entries,
-//           seconds to fetch) is never asked for.
+//           per voice that speaks Russian, under the service's name for it
+//           (variants left out). The service's voice x variant list takes
+//           seconds to fetch, so at first each output module stands in with
+//           its own voice for Russian; the voices take their place when listed
+//           (SpeechOnVoicesChanged). A module without a Russian voice keeps
+//           its own entry.
 //   kind 4  espeak-ng in process (libespeak-ng): one entry per installed Russian
 //           voice; speaks even where no speech service runs.
+//
+// On Windows (windows/speech_output_windows.cpp) kind 5 is the Speech API 5
+// automation voice and kind 4 the Speech API 4 text-to-speech control; there
+// the callbacks come on the main thread from the engines themselves, and the
+// agent's English voice (SpeechSayWithLanguage) does not exist.
 //
 // The table holds the kind-5 voices first, then the kind-4 voices. Every function
 // returns an integer result and never throws. Texts are UTF-8.
@@ -29,17 +37,22 @@ using SpeechWordCallback = int32_t (*)(int32_t position);
 
 // Starts both engines and builds the voice table. Result: 1 when the speech
 // service is available plus 2 when espeak-ng is (0 to 3); 0 means no speech at
-// all. Waits for the speech service (which it starts if needed) at most 2 s: a
-// service that is absent, slow or hanging just leaves kind 5 out (result 2).
-// Calling it again keeps the first table and returns the first result.
+// all. Does not wait for the speech service (which it starts if needed) when
+// espeak-ng runs, and waits at most 2 s when the service is the only engine that
+// could exist. A service that is absent, slow or hanging just leaves kind 5 out
+// (result 2, or 0 without espeak-ng); one that answers later still joins (see
+// SpeechOnVoicesChanged). Calling it again keeps the first table and returns the
+// first result.
 int32_t SpeechInit(SpeechEventCallback onStart, SpeechEventCallback onEnd,
                    SpeechWordCallback onWord);
 
-// Start-up waits only briefly for the speech service (a running one answers in
-// milliseconds; starting the daemon takes about a second). When it answers
-// later, its voices are put at the front of the table and this callback runs
-// on the main thread: every index has moved, so read the list afresh. The
-// voice that was selected stays selected.
+// While espeak-ng runs, start-up does not wait for the speech service (a
+// running one answers in milliseconds; starting the daemon takes about a
+// second). When it answers, its entries are put at the front of the
+// table, and when its voices have been listed they replace its modules'
+// entries; each time this callback runs on the main thread: indexes have
+// moved, so read the list afresh. A selected espeak-ng voice stays selected;
+// after a change of the service's entries its first one is current.
 using SpeechVoicesChangedCallback = void (*)();
 void SpeechOnVoicesChanged(SpeechVoicesChangedCallback callback);
 

@@ -11,7 +11,8 @@ using SpeechSampleSink = void (*)(const int16_t* samples, int32_t count);
 // hand the samples to `sink` on espeak-ng's thread instead of playing them.
 void SpeechProbeUseRetrieval(SpeechSampleSink sink);
 
-// Longest wait of SpeechInit for the speech service, in ms (default 2000).
+// Longest wait of SpeechInit for the speech service, in ms, in place of its
+// own choice (0 while espeak-ng runs, 2000 without it); negative: its own.
 void SpeechProbeSetServiceWait(int32_t ms);
 
 // The last text handed to an engine (after the degrees were written out).

@@ -2,6 +2,8 @@
 // gathered in one record so that tests can put their own in place.
 #pragma once
 
+#include "speech_api.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -9,21 +11,9 @@
 
 class QWidget;
 
-struct SpeechApi {
-    // Result: engines present (0 = no speech). The callbacks do nothing.
-    std::int32_t (*init)() = nullptr;
-    std::int32_t (*lastVoiceIndex)() = nullptr;
-    std::string (*voiceName)(std::int32_t index) = nullptr;
-    std::int32_t (*selectVoice)(std::int32_t index) = nullptr;
-    std::int32_t (*setVolume)(std::int32_t percent) = nullptr;
-    std::int32_t (*say)(const char* text) = nullptr;
-    // Registers what runs on the main thread when the voice list changed
-    // after start-up (a speech service that answered late); may be null.
-    void (*watchVoices)(void (*changed)()) = nullptr;
-};
-
-// Starts the agent sequence on a thread of its own. It reads temperatureWhole
-// once and calls setControlsEnabled(false/true) on window's thread.
+// Starts the agent sequence on a thread of its own; the window has disabled
+// its controls before. The sequence reads temperatureWhole once and calls
+// setControlsEnabled(true) on window's thread at its end.
 using AgentStarter = void (*)(const std::atomic<std::int32_t>* temperatureWhole, QWidget* window,
                               std::function<void(bool enabled)> setControlsEnabled);
 

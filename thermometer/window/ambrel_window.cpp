@@ -1,6 +1,6 @@
 #include "ambrel_window.h"
 
-#include "hid_access.h"
+#include "presence_check.h"
 #include "thermometer_reading.h"
 
 #include <QCheckBox>
@@ -60,7 +60,7 @@ AmbrelWindow::~AmbrelWindow()
     }
     presenceTimer_.stop();
     // Closing the handle releases a read blocked in it, so the reader can end.
-    HidCloseDevice(state_.DeviceHandle.exchange(0));
+    CloseThermometer(state_);
     reader_.Stop();
 }
 
@@ -79,6 +79,8 @@ void AmbrelWindow::CreateStatusControls()
     Place(new QLabel("Голосовой движок", this), "VoiceLabel", 4, 70, 110, 16);
     voiceList_ = Place(new QComboBox(this), "VoiceList", 4, 88, 110, 22);
     voiceList_->setEditable(false);
+    // Only the user's own choice; a refill selecting an item is not one.
+    connect(voiceList_, &QComboBox::activated, this, [this] { voiceChosen_ = true; });
 }
 
 void AmbrelWindow::RefillVoiceList()
@@ -86,8 +88,9 @@ void AmbrelWindow::RefillVoiceList()
     const QString selected = voiceList_->currentText();
     voiceList_->clear();
     FillVoiceList();
+    // A voice the user chose stays; otherwise the start-up rule picks again.
     const int kept = voiceList_->findText(selected, Qt::MatchExactly);
-    if (!selected.isEmpty() && kept >= 0)
+    if (voiceChosen_ && !selected.isEmpty() && kept >= 0)
         voiceList_->setCurrentIndex(kept);
 }
 
@@ -130,34 +133,16 @@ void AmbrelWindow::StartPolling()
 void AmbrelWindow::PresenceCheck()
 {
     ++presenceChecks_;
-    std::int32_t present = HidDevicePresent(kThermometerProductId, kThermometerVendorId);
-    if (present == state_.LastPresence) {
-        if (present && NeedsReopen())
-            Reopen();
-        return;
-    }
-    state_.LastPresence = present;
-    Reopen();
-    if (present)
+    switch (CheckPresence(state_)) {
+    case PresenceChange::Appeared:
         statusLabel_->setText(kDeviceOpen);
-    else
+        break;
+    case PresenceChange::Gone:
         ShowDeviceGone();
-}
-
-// A present thermometer without a working handle: the open failed (udev may
-// not have granted access yet) or the device was replugged between two checks.
-bool AmbrelWindow::NeedsReopen() const
-{
-    std::int32_t handle = state_.DeviceHandle.load();
-    return handle == 0 || handle == state_.FailedHandle.load();
-}
-
-void AmbrelWindow::Reopen()
-{
-    // The reader must not pick up a handle that is being closed.
-    HidCloseDevice(state_.DeviceHandle.exchange(0));
-    if (state_.LastPresence)
-        state_.DeviceHandle.store(HidOpenDevice(kThermometerProductId, kThermometerVendorId));
+        break;
+    case PresenceChange::None:
+        break;
+    }
 }
 
 void AmbrelWindow::ShowDeviceGone()
@@ -169,7 +154,7 @@ void AmbrelWindow::ShowDeviceGone()
 void AmbrelWindow::ShowReading(std::int32_t handle, float t)
 {
     // Queued from the reader: drop a reading from a device closed since.
-    if (handle == 0 || handle != state_.DeviceHandle.load())
+    if (!ReadingIsCurrent(state_, handle))
         return;
     temperatureBox_->setText(QString::fromStdString(FormatTemperature(t)));
 }
@@ -177,9 +162,12 @@ void AmbrelWindow::ShowReading(std::int32_t handle, float t)
 void AmbrelWindow::Say()
 {
     if (wizardCheck_->isChecked()) {
-        if (services_.startAgent)
-            services_.startAgent(&state_.TemperatureWhole, this,
-                                 [this](bool enabled) { SetSpeechControlsEnabled(enabled); });
+        if (!services_.startAgent)
+            return;
+        // Before the sequence's thread exists, so no second press gets in.
+        SetSpeechControlsEnabled(false);
+        services_.startAgent(&state_.TemperatureWhole, this,
+                             [this](bool enabled) { SetSpeechControlsEnabled(enabled); });
         return;
     }
     const SpeechApi& speech = services_.speech;

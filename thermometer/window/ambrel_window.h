@@ -29,7 +29,8 @@ public:
     // Start-up steps, called in this order by StartAmbrel.
     void CreateStatusControls();
     void FillVoiceList();
-    // Reads the voice list afresh, keeping the voice that was selected.
+    // Reads the voice list afresh. A voice the user chose stays selected;
+    // otherwise item 0, then "Svetlana", as at start-up.
     void RefillVoiceList();
     void CreateSpeechControls();
     void StartPolling();
@@ -46,8 +47,6 @@ private:
     void Say();
     void SetSpeechControlsEnabled(bool enabled);
     void ShowDeviceGone();
-    bool NeedsReopen() const;
-    void Reopen();
 
     AmbrelServices services_;
     QFont temperatureFont_;
@@ -55,6 +54,7 @@ private:
     ThermometerReader reader_;
     QTimer presenceTimer_;
     int presenceChecks_ = 0;
+    bool voiceChosen_ = false;
 
     QLabel* statusLabel_ = nullptr;
     QLineEdit* temperatureBox_ = nullptr;

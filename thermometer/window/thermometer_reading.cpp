@@ -37,3 +37,8 @@ std::string SpokenTemperatureText(std::int32_t wholeDegrees)
 {
     return "Текущая температура " + std::to_string(wholeDegrees) + " °C";
 }
+
+std::string AgentTemperatureText(std::int32_t wholeDegrees)
+{
+    return "Current temperature " + std::to_string(wholeDegrees) + " °C";
+}

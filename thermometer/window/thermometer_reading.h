@@ -21,3 +21,6 @@ std::int32_t WholeDegrees(float t);
 
 // "Текущая температура 23 °C"
 std::string SpokenTemperatureText(std::int32_t wholeDegrees);
+
+// What the agent character says: "Current temperature 23 °C"
+std::string AgentTemperatureText(std::int32_t wholeDegrees);

@@ -39,6 +39,12 @@ TEST(ComStrings, Utf8ConversionReplacesBadSequences)
               u"a\uFFFDb");
     EXPECT_EQ(Utf8ToUtf16("\xC0\x80"), u"\uFFFD\uFFFD");  // overlong zero
     EXPECT_EQ(Utf8ToUtf16("\xE2\x82"), u"\uFFFD\uFFFD");  // cut short
+    // Bytes that start no character, overlong forms, surrogates and values
+    // past U+10FFFF: every byte of them becomes U+FFFD.
+    for (std::string_view bad : {"\xF8\x80\x80", "\xF5\x80\x80\x80", "\xFF\xBF", "\xE0\x80\x80",
+                                 "\xF0\x80\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80"})
+        EXPECT_EQ(Utf8ToUtf16(bad), std::u16string(bad.size(), u'\uFFFD')) << testing::PrintToString(bad);
+    EXPECT_EQ(Utf8ToUtf16("\xE0\xA0\x80\xED\x9F\xBF\xF4\x8F\xBF\xBF"), u"\u0800\uD7FF\U0010FFFF");
     EXPECT_EQ(Utf16ToUtf8(u"\U0001F600Ж"), "\xF0\x9F\x98\x80Ж");
     EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");  // lone surrogate
 }
@@ -151,13 +157,13 @@ TEST(ComDates, CalendarRoundTrips)
         ASSERT_TRUE(SystemTimeToDate(t, &date));
         SYSTEMTIME back{};
         ASSERT_TRUE(DateToSystemTime(date, &back));
-        EXPECT_EQ(back.year, t.year);
-        EXPECT_EQ(back.month, t.month);
-        EXPECT_EQ(back.day, t.day);
-        EXPECT_EQ(back.hour, t.hour);
-        EXPECT_EQ(back.minute, t.minute);
-        EXPECT_EQ(back.second, t.second);
-        EXPECT_EQ(back.milliseconds, t.milliseconds);
+        EXPECT_EQ(back.wYear, t.wYear);
+        EXPECT_EQ(back.wMonth, t.wMonth);
+        EXPECT_EQ(back.wDay, t.wDay);
+        EXPECT_EQ(back.wHour, t.wHour);
+        EXPECT_EQ(back.wMinute, t.wMinute);
+        EXPECT_EQ(back.wSecond, t.wSecond);
+        EXPECT_EQ(back.wMilliseconds, t.wMilliseconds);
     }
     SYSTEMTIME t{};
     EXPECT_FALSE(DateToSystemTime(std::nan(""), &t));

@@ -190,6 +190,40 @@ TEST_F(LayerTest, DisplayOffRecordsAndCallsBackWithoutABox)
     ASSERT_NE(GetAutomationErrorRecord(), nullptr);
 }
 
+IDispatch* g_failAgainOn = nullptr;
+int g_reports = 0;
+std::string g_innerRecord;
+std::string g_outerRecordAfter;
+
+void FailAgainInside(const AutomationErrorRecord* record)
+{
+    if (++g_reports > 3)
+        return;  // without a guard in the layer this would go on for ever
+    EXPECT_EQ(CallMethod(g_failAgainOn, u"AlsoMissing"), DISP_E_UNKNOWNNAME);
+    const AutomationErrorRecord* inner = GetAutomationErrorRecord();
+    g_innerRecord = inner ? U8(inner->memberText) + "|" + U8(inner->function) : "";
+    g_outerRecordAfter = U8(record->memberText) + "|" + U8(record->description);
+}
+
+TEST_F(LayerTest, FailureInsideTheErrorCallbackIsRecordedButNotReportedAgain)
+{
+    AutomationSettings settings{};
+    GetAutomationSettings(&settings);
+    settings.errorCallback = FailAgainInside;
+    SetAutomationSettings(&settings);
+    g_failAgainOn = object_;
+    g_reports = 0;
+    EXPECT_EQ(CallMethod(object_, u"Missing"), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(g_reports, 1);
+    EXPECT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(g_innerRecord, "AlsoMissing|CallMethod");
+    EXPECT_EQ(g_outerRecordAfter, "Missing|Object doesn't support this property or method: 'Missing'");
+    EXPECT_EQ(U8(GetAutomationErrorRecord()->memberText), "Missing");
+    // The next failure is reported as usual.
+    EXPECT_EQ(CallMethod(object_, u"Other"), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(g_reports, 2);
+}
+
 TEST_F(LayerTest, CaptionFromTheSettings)
 {
     AutomationSettings settings{};

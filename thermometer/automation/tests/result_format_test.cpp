@@ -54,12 +54,12 @@ TEST_F(LayerTest, DateFormats)
 
     SYSTEMTIME time{};
     ASSERT_EQ(GetValue(u"%W", &time, object_, u"Echo(%D)", &noon), S_OK);
-    EXPECT_EQ(time.year, 2026);
-    EXPECT_EQ(time.month, 12);
-    EXPECT_EQ(time.day, 7);
-    EXPECT_EQ(time.dayOfWeek, 1);  // a Monday
-    EXPECT_EQ(time.hour, 12);
-    EXPECT_EQ(time.minute, 0);
+    EXPECT_EQ(time.wYear, 2026);
+    EXPECT_EQ(time.wMonth, 12);
+    EXPECT_EQ(time.wDay, 7);
+    EXPECT_EQ(time.wDayOfWeek, 1);  // a Monday
+    EXPECT_EQ(time.wHour, 12);
+    EXPECT_EQ(time.wMinute, 0);
 
     const DATE unixEpoch = 25569.0;
     std::uint64_t fileTime = 0;

@@ -2,7 +2,8 @@
 """Draws Ambrel's icon (a thermometer on a blue tile) as PNG files.
 
 Standard library only; run from this folder: ./make_icon.py
-Writes ambrel-32.png (the window icon, 16 colours) and ambrel-128.png.
+Writes ambrel-32.png (the window icon, 16 colours), ambrel-128.png and
+ambrel.ico (the Windows program icon: one 32 x 32 image with 16 colours).
 """
 import struct
 import zlib
@@ -63,5 +64,32 @@ def png(size, name):
                 + chunk(b"IEND", b""))
 
 
+def ico(name):
+    """One 32 x 32 image, 4 bits per pixel, transparency in the AND mask."""
+    size = 32
+    palette = [BLUE, DARK, WHITE, GREY, RED] + [(0, 0, 0, 255)] * 11
+    xor_rows, and_rows = [], []
+    for j in reversed(range(size)):  # bottom-up rows
+        indices, mask = [], 0
+        for i in range(size):
+            samples = [pixel((i + (a + 0.5) / 3) / size, (j + (b + 0.5) / 3) / size)
+                       for a in range(3) for b in range(3)]
+            colour = max(set(samples), key=samples.count)
+            if colour == CLEAR:
+                indices.append(0)
+                mask |= 1 << (size - 1 - i)
+            else:
+                indices.append(palette.index(colour))
+        xor_rows.append(bytes((indices[k] << 4) | indices[k + 1] for k in range(0, size, 2)))
+        and_rows.append(struct.pack(">I", mask))
+    image = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
+    image += b"".join(bytes((c[2], c[1], c[0], 0)) for c in palette)
+    image += b"".join(xor_rows) + b"".join(and_rows)
+    header = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(image), 22)
+    with open(name, "wb") as f:
+        f.write(header + image)
+
+
 png(32, "ambrel-32.png")
 png(128, "ambrel-128.png")
+ico("ambrel.ico")

@@ -1,0 +1,61 @@
+#include "terminal_layout.h"
+
+#include "port_settings.h"
+
+using K = ControlKind;
+
+const ControlSpec kMainControls[MainControlCount] = {
+    {K::Label, "Порт:", 25, 25, 35, 15},
+    {K::GroupBox, "Текущие настройки", 15, 5, 330, 145},
+    {K::Label, "", 155, 25, 80, 15},
+    {K::Label, "Скорость Б/с:", 25, 45, 75, 15},
+    {K::Label, "", 155, 45, 80, 15},
+    {K::Label, "Количесто бит данных:", 25, 65, 120, 15},
+    {K::Label, "", 155, 65, 80, 15},
+    {K::Label, "Чётность:", 25, 85, 55, 15},
+    {K::Label, "", 155, 85, 80, 15},
+    {K::Label, "Стоповые биты:", 25, 105, 85, 15},
+    {K::Label, "", 155, 105, 80, 15},
+    {K::Label, "Управление потоком:", 25, 125, 115, 15},
+    {K::Label, "", 155, 125, 185, 15},
+    {K::WrappingButton, "Настроить порт", 250, 35, 85, 35},
+    {K::CheckBox, "DTR", 50, 174, 45, 15},
+    {K::GroupBox, "Линии порта", 15, 155, 330, 75},
+    {K::CheckBox, "RTS", 50, 201, 45, 15},
+    {K::ReadOnlyField, "", 140, 170, 30, 20},
+    {K::ReadOnlyField, "", 140, 197, 30, 20},
+    {K::Label, "DCD", 282, 175, 30, 15},
+    {K::Label, "CTS", 175, 203, 25, 15},
+    {K::ReadOnlyField, "", 245, 170, 30, 20},
+    {K::ReadOnlyField, "", 245, 197, 30, 20},
+    {K::Label, "DSR", 175, 175, 30, 15},
+    {K::Label, "RI", 282, 203, 30, 15},
+    {K::SectionLabel, "Приём байта", 25, 240, 105, 15},
+    {K::ReadOnlyField, "", 155, 238, 40, 20},
+    {K::SectionLabel, "Передача байта", 25, 270, 110, 15},
+    {K::DigitField, "", 155, 268, 42, 20},
+    {K::PushButton, "Передать", 215, 265, 75, 25},
+};
+
+const ControlSpec kDialogControls[DialogControlCount] = {
+    {K::Label, "Порт:", 20, 25, 70, 15},
+    {K::DropDownList, "", 160, 20, 100, 20, kPortList},
+    {K::Label, "Скорость  Бит/с:", 20, 55, 110, 15},
+    {K::DropDownList, "", 160, 50, 100, 20, kSpeedList},
+    {K::GroupBox, "Настрийки порта", 10, 5, 280, 250},
+    {K::Label, "Количество бит данных:", 20, 85, 130, 15},
+    {K::DropDownList, "", 160, 80, 100, 20, kDataBitsList},
+    {K::Label, "Чётность:", 20, 115, 90, 15},
+    {K::Label, "Стоповые биты:", 20, 145, 105, 15},
+    {K::Label, "Управление потоком:", 20, 175, 120, 15},
+    {K::DropDownList, "", 160, 110, 100, 15, kParityList},
+    {K::DropDownList, "", 160, 140, 100, 20, kStopBitsList},
+    {K::DropDownList, "", 160, 170, 100, 20, kFlowControlList},
+    {K::PushButton, "Ok", 25, 265, 80, 25},
+    {K::PushButton, "Отмена", 175, 265, 80, 25},
+    {K::GroupBox, "Xon / Xoff", 20, 200, 260, 50},
+    {K::Label, "Байт \"Xon\"", 30, 220, 59, 15},
+    {K::DigitField, "", 95, 217, 30, 20},
+    {K::Label, "Байт \"Xoff\"", 150, 220, 59, 15},
+    {K::DigitField, "", 215, 217, 30, 20},
+};

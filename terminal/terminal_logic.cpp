@@ -1,0 +1,83 @@
+#include "terminal_logic.h"
+
+#include "settings_file.h"
+
+namespace {
+
+template <std::size_t N>
+int32_t ShownPosition(const std::array<std::string_view, N>& list, int32_t index)
+{
+    return ListItem(list, index).empty() ? -1 : index;
+}
+
+}  // namespace
+
+void LoadTerminalSettings(TerminalState& state, const std::string& path)
+{
+    state.settingsPath = path;
+    LoadSettings(path, state.settings);
+}
+
+SettingsChoices ChoicesFromSettings(const PortSettings& s)
+{
+    SettingsChoices c;
+    c.portIndex = ShownPosition(kPortList, s.portIndex);
+    c.baudIndex = ShownPosition(kSpeedList, s.baudIndex);
+    c.dataBitsIndex = ShownPosition(kDataBitsList, s.dataBitsIndex);
+    c.parityIndex = ShownPosition(kParityList, s.parityIndex);
+    c.stopBitsIndex = ShownPosition(kStopBitsList, s.stopBitsIndex);
+    c.flowControlIndex = ShownPosition(kFlowControlList, s.flowControlIndex);
+    c.xonText = std::to_string(s.xonByte);
+    c.xoffText = std::to_string(s.xoffByte);
+    return c;
+}
+
+bool XonXoffGroupEnabled(int32_t flowControlPosition) { return flowControlPosition == kFlowXonXoff; }
+
+void ApplySettings(TerminalState& state, const SettingsChoices& choices, bool rtsTicked, bool dtrTicked)
+{
+    CollectSettings(choices, state.settings);
+    if (!state.startupPass)
+        SaveSettings(state.settingsPath, state.settings);
+    state.connection.Reopen(state.settings);
+    if (state.connection.IsOpen() && state.settings.flowControlIndex != kFlowHardware) {
+        state.connection.SetRts(rtsTicked);
+        state.connection.SetDtr(dtrTicked);
+    }
+}
+
+PortStatus PortStatusOf(const TerminalState& state)
+{
+    const std::string& name = state.settings.portName;
+    if (state.connection.IsOpen())
+        return {true, " Порт " + name + " открыт", kPortOpenColour};
+    return {false, " Ошибка! Порт " + name + " недоступен.", kPortFailedColour};
+}
+
+std::array<std::string, 6> SettingsDisplayTexts(const PortSettings& s)
+{
+    return {s.portName, s.baudText, s.parityText, s.stopBitsText, s.flowControlText, s.dataBitsText};
+}
+
+TickView MonitorTick(TerminalState& state)
+{
+    TickView view;
+    if (!state.connection.IsOpen())
+        return view;
+    const MonitorSample sample = state.connection.Poll(state.settings);
+    if (sample.received == ReceivedXon || sample.received == ReceivedXoff) {
+        view.field = FieldEmptied;
+    } else if (sample.received == ReceivedByte) {
+        view.field = FieldShowsByte;
+        view.fieldText = std::to_string(sample.byte);
+        view.lamp = kLampReceived;
+    }
+    view.linesRead = true;
+    const auto bit = [](int32_t on) { return on ? "1" : "0"; };
+    view.indicators = {bit(sample.cts), bit(sample.dsr), bit(sample.dcd), bit(sample.ri)};
+    return view;
+}
+
+bool SendByte(TerminalState& state, std::string_view text) { return state.connection.SendDecimal(text) != 0; }
+
+void CloseTerminal(TerminalState& state) { state.connection.Close(); }
