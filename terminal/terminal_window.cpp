@@ -191,6 +191,8 @@ void TerminalWindow::ShowPortStatus()
 
 void TerminalWindow::MonitorTick() { ShowTick(::MonitorTick(state_)); }
 
+// Only a change of text or lamp colour is handed to the window system: an
+// idle tick draws nothing, and the lamp still shows this tick's colour.
 void TerminalWindow::ShowTick(const TickView& view)
 {
     if (view.field == FieldEmptied)
@@ -201,8 +203,12 @@ void TerminalWindow::ShowTick(const TickView& view)
     if (!view.linesRead)
         return;
     const MainControl order[4] = {MainCtsIndicator, MainDsrIndicator, MainDcdIndicator, MainRiIndicator};
-    for (int i = 0; i < 4; ++i)
-        Control<QLineEdit>(order[i])->setText(QString::fromLatin1(view.indicators[i]));
+    for (int i = 0; i < 4; ++i) {
+        auto* indicator = Control<QLineEdit>(order[i]);
+        const QString text = QString::fromLatin1(view.indicators[i]);
+        if (indicator->text() != text)
+            indicator->setText(text);
+    }
 }
 
 void TerminalWindow::SendByte()
@@ -213,7 +219,10 @@ void TerminalWindow::SendByte()
 
 void TerminalWindow::SetLamp(Rgb colour)
 {
-    lampColour_ = ToQColor(colour);
+    const QColor shown = ToQColor(colour);
+    if (shown == lampColour_)
+        return;  // what the window shows is already right
+    lampColour_ = shown;
     update(QRect(kLampCentre - QPoint(kLampRadius + 1, kLampRadius + 1), QSize(2 * kLampRadius + 3, 2 * kLampRadius + 3)));
 }
 

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPaintEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -36,6 +37,22 @@ QStringList Calls(const std::string& prefix = "")
         list << QString::fromStdString(c);
     return list;
 }
+
+// Counts the paint events of a widget that touch the given rectangle.
+class PaintCounter : public QObject {
+public:
+    PaintCounter(QWidget* widget, QRect area) : area_(area) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && static_cast<QPaintEvent*>(event)->region().intersects(area_))
+            ++count;
+        return false;
+    }
+    int count = 0;
+
+private:
+    QRect area_;
+};
 
 }  // namespace
 
@@ -346,6 +363,44 @@ private slots:
         QCOMPARE(LampPixel(), ToQColor(kLampIdle));
         QCOMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
         QCOMPARE(w_->dsrIndicator()->text(), QStringLiteral("0"));
+    }
+
+    // An idle tick paints nothing; a byte paints the lamp red once and the
+    // next idle tick grey once. Indicators repaint only when a line changes.
+    void ticksRepaintOnlyWhatChanged()
+    {
+        Start();
+        QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+        const QRect lamp(kLampCentre - QPoint(kLampRadius, kLampRadius), QSize(2 * kLampRadius, 2 * kLampRadius));
+        PaintCounter lampPaints(w_.get(), lamp);
+        PaintCounter ctsPaints(w_->ctsIndicator(), w_->ctsIndicator()->rect());
+        PaintCounter dsrPaints(w_->dsrIndicator(), w_->dsrIndicator()->rect());
+        const auto tick = [] (TerminalWindow* w) {
+            w->MonitorTick();
+            QCoreApplication::processEvents();
+        };
+        tick(w_.get());
+        lampPaints.count = ctsPaints.count = dsrPaints.count = 0;
+        for (int i = 0; i < 3; ++i)
+            tick(w_.get());
+        QCOMPARE(lampPaints.count, 0);
+        QCOMPARE(ctsPaints.count, 0);
+        FakePort().incoming = {42};
+        tick(w_.get());
+        QCOMPARE(lampPaints.count, 1);
+        QCOMPARE(LampPixel(), ToQColor(kLampReceived));
+        lampPaints.count = 0;  // grabs paint the whole window
+        tick(w_.get());
+        tick(w_.get());
+        QCOMPARE(lampPaints.count, 1);
+        QCOMPARE(LampPixel(), ToQColor(kLampIdle));
+        ctsPaints.count = dsrPaints.count = 0;
+        FakePort().cts = 1;
+        tick(w_.get());
+        tick(w_.get());
+        QCOMPARE(ctsPaints.count, 1);
+        QCOMPARE(dsrPaints.count, 0);
+        QCOMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
     }
 
     void typedFieldsTakeThreeDigitsAndEnterSendsNothing()

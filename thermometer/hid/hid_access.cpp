@@ -5,6 +5,7 @@
 #include <climits>
 #include <map>
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -127,7 +128,24 @@ int HidLoad()
 
 int HidDevicePresent(int productId, int vendorId)
 {
-    return HidFindDevice(productId, vendorId, -1, 0);
+    // Asked every few hundred milliseconds: while the interface found last
+    // time is still there with these ids, the answer is known without walking
+    // every HID interface of the system.
+    static std::mutex mutex;
+    static std::string lastFound;
+    std::lock_guard<std::mutex> lock(mutex);
+    const auto vendor = static_cast<std::uint16_t>(vendorId);
+    const auto product = static_cast<std::uint16_t>(productId);
+    if (!lastFound.empty() && HidBackendStillPresent(lastFound, vendor, product))
+        return 1;
+    lastFound.clear();
+    for (const HidCandidate& c : HidBackendEnumerate(kMaxInterfaces)) {
+        if (Matches(c, productId, vendorId, -1)) {
+            lastFound = c.path;
+            return 1;
+        }
+    }
+    return 0;
 }
 
 int HidOpenDevice(int productId, int vendorId)

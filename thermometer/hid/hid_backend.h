@@ -24,6 +24,10 @@ bool HidBackendLoaded();
 // Present HID interfaces in the system's order, at most maxCount of them.
 std::vector<HidCandidate> HidBackendEnumerate(int maxCount);
 
+// True when the interface at path (from an enumeration) is still present with
+// these ids: one small read instead of a walk over every interface.
+bool HidBackendStillPresent(const std::string& path, std::uint16_t vendorId, std::uint16_t productId);
+
 // nullptr when the path cannot be opened for reading and writing.
 HidBackendDevice* HidBackendOpen(const std::string& path);
 void HidBackendClose(HidBackendDevice* device);

@@ -15,6 +15,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -68,12 +69,17 @@ std::string ReadSmallFile(const std::string& path)
     return text;
 }
 
+std::string NodeName(const std::string& devicePath)
+{
+    auto slash = devicePath.rfind('/');
+    return slash == std::string::npos ? devicePath : devicePath.substr(slash + 1);
+}
+
 // hidraw puts the id first only for a device that numbers its reports.
 bool ReportsAreNumbered(const std::string& devicePath)
 {
-    auto slash = devicePath.rfind('/');
-    std::string node = slash == std::string::npos ? devicePath : devicePath.substr(slash + 1);
-    return DescriptorHasReportIds(ReadSmallFile("/sys/class/hidraw/" + node + "/device/report_descriptor"));
+    return DescriptorHasReportIds(
+        ReadSmallFile("/sys/class/hidraw/" + NodeName(devicePath) + "/device/report_descriptor"));
 }
 
 // hidapi 0.13 leaks its error text each time hid_open_path fails, and a
@@ -126,6 +132,17 @@ std::vector<HidCandidate> HidBackendEnumerate(int maxCount)
         list.push_back({d->path ? d->path : "", d->vendor_id, d->product_id, d->release_number});
     g_api.freeEnumeration(all);
     return list;
+}
+
+bool HidBackendStillPresent(const std::string& path, std::uint16_t vendorId, std::uint16_t productId)
+{
+    // The HID device above the node says "HID_ID=bus:vendor:product" in hex.
+    const std::string uevent = ReadSmallFile("/sys/class/hidraw/" + NodeName(path) + "/device/uevent");
+    const std::size_t at = uevent.find("HID_ID=");
+    unsigned bus = 0, vendor = 0, product = 0;
+    if (at == std::string::npos || std::sscanf(uevent.c_str() + at, "HID_ID=%x:%x:%x", &bus, &vendor, &product) != 3)
+        return false;
+    return vendor == vendorId && product == productId;
 }
 
 HidBackendDevice* HidBackendOpen(const std::string& path)

@@ -111,8 +111,9 @@ void OnServiceListChanged() { RunOnMainThread(RefreshServiceVoices); }
 // on a loaded machine.
 int32_t ServiceWaitMs(int32_t espeakRuns) {
   if (State().serviceWaitMs >= 0) return State().serviceWaitMs;
-  // espeak-ng speaks already: a service still starting joins the list later.
-  if (espeakRuns) return 250;
+  // espeak-ng speaks already: the window does not wait for the service, whose
+  // voices join the list when it answers (running or still starting).
+  if (espeakRuns) return 0;
   // The service is the only engine that could exist, and without an engine
   // Ambrel does not start: give its daemon the time it may need.
   return 2000;

@@ -37,8 +37,8 @@ using SpeechWordCallback = int32_t (*)(int32_t position);
 
 // Starts both engines and builds the voice table. Result: 1 when the speech
 // service is available plus 2 when espeak-ng is (0 to 3); 0 means no speech at
-// all. Waits for the speech service (which it starts if needed) at most 250 ms
-// when espeak-ng runs, and at most 2 s when the service is the only engine that
+// all. Does not wait for the speech service (which it starts if needed) when
+// espeak-ng runs, and waits at most 2 s when the service is the only engine that
 // could exist. A service that is absent, slow or hanging just leaves kind 5 out
 // (result 2, or 0 without espeak-ng); one that answers later still joins (see
 // SpeechOnVoicesChanged). Calling it again keeps the first table and returns the
@@ -46,9 +46,9 @@ using SpeechWordCallback = int32_t (*)(int32_t position);
 int32_t SpeechInit(SpeechEventCallback onStart, SpeechEventCallback onEnd,
                    SpeechWordCallback onWord);
 
-// While espeak-ng runs, start-up waits only briefly for the speech service (a
+// While espeak-ng runs, start-up does not wait for the speech service (a
 // running one answers in milliseconds; starting the daemon takes about a
-// second). When it answers later, its entries are put at the front of the
+// second). When it answers, its entries are put at the front of the
 // table, and when its voices have been listed they replace its modules'
 // entries; each time this callback runs on the main thread: indexes have
 // moved, so read the list afresh. A selected espeak-ng voice stays selected;

@@ -12,7 +12,7 @@ using SpeechSampleSink = void (*)(const int16_t* samples, int32_t count);
 void SpeechProbeUseRetrieval(SpeechSampleSink sink);
 
 // Longest wait of SpeechInit for the speech service, in ms, in place of its
-// own choice (250 while espeak-ng runs, 2000 without it); negative: its own.
+// own choice (0 while espeak-ng runs, 2000 without it); negative: its own.
 void SpeechProbeSetServiceWait(int32_t ms);
 
 // The last text handed to an engine (after the degrees were written out).

@@ -65,6 +65,14 @@ void ThermometerReader::ReadOnce(std::int32_t handle)
     if (state_.DeviceHandle.load() != handle)
         return;
     state_.TemperatureWhole.store(WholeDegrees(t));
+    // A thermometer repeats its reading every 100 ms: wake the window only
+    // when the text would change. Every change of handle goes with "OFF" or a
+    // new device, so the first reading of a handle is always shown.
+    std::string text = FormatTemperature(t);
+    if (handle == shownHandle_ && text == shownText_)
+        return;
+    shownHandle_ = handle;
+    shownText_ = std::move(text);
     deliver_(handle, t);
 }
 

@@ -7,12 +7,14 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <thread>
 
 class ThermometerReader {
 public:
-    // deliver(handle, t) runs on the reader thread for each accepted reading,
-    // after TemperatureWhole has been stored; handle is the one it was read from.
+    // deliver(handle, t) runs on the reader thread for each accepted reading
+    // whose text differs from the last one delivered for that handle, after
+    // TemperatureWhole has been stored; handle is the one it was read from.
     using Deliver = std::function<void(std::int32_t handle, float t)>;
 
     ThermometerReader(ThermometerState& state, Deliver deliver);
@@ -36,4 +38,7 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stopping_ = false;
+    // Reader thread only: the last reading handed over and its handle.
+    std::int32_t shownHandle_ = 0;
+    std::string shownText_;
 };

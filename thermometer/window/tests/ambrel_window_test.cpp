@@ -67,6 +67,19 @@ std::string CaptureStdout(Fn fn)
     return text;
 }
 
+// Counts the queued calls a window receives (the reader's deliveries).
+class MetaCallCounter : public QObject {
+public:
+    explicit MetaCallCounter(QObject* target) { target->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            ++count;
+        return false;
+    }
+    int count = 0;
+};
+
 }  // namespace
 
 class AmbrelWindowTest : public QObject {
@@ -204,6 +217,32 @@ private slots:
         QCOMPARE(Whole(), 26);
         // The rejected reports never reached the screen.
         QCOMPARE(shown_, QStringList({"23.0 °C", "-0.1 °C", "-54.0 °C", "149.9 °C", "24.5 °C", "25.5 °C"}));
+    }
+
+    // The thermometer repeats itself every 100 ms; only a reading that changes
+    // the shown text reaches the window, and a new handle always shows again.
+    void repeatedReadingsDoNotWakeTheWindow()
+    {
+        Start();
+        int device = bus_->PlugThermometer();
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QString("Термометр подключён"), kWait);
+        MetaCallCounter deliveries(window_.get());
+        for (int i = 0; i < 3; ++i)
+            bus_->Send(device, {0x70, 0x01});                // 23.0 three times
+        bus_->Send(device, {0x71, 0x01});                    // 23.0625: "23.1"
+        bus_->Send(device, {0x72, 0x01});                    // 23.125: "23.1" again
+        SendAndSee(device, {0x80, 0x01}, "24.0 °C");
+        QCOMPARE(deliveries.count, 3);
+        QCOMPARE(shown_, QStringList({"23.0 °C", "23.1 °C", "24.0 °C"}));
+        QCOMPARE(Whole(), 24);
+        std::int32_t before = window_->State().DeviceHandle.load();
+        bus_->Unplug(device);
+        bus_->Replug(device);
+        QTRY_VERIFY_WITH_TIMEOUT(window_->State().DeviceHandle.load() != before &&
+                                     window_->State().DeviceHandle.load() > 0, kWait);
+        bus_->Send(device, {0x80, 0x01});                    // same text, new handle
+        QTRY_COMPARE_WITH_TIMEOUT(deliveries.count, 4, kWait);
+        QCOMPARE(Box()->text(), QString("24.0 °C"));
     }
 
     void unplugShowsOffAtTheNextCheckAndReplugReadsAgain()
