@@ -59,6 +59,8 @@ windows: deps
 	@rm -rf dist/windows
 	@cmake --install build-win32 --prefix dist/windows >/dev/null
 	@echo "dist/windows: $$(ls dist/windows | xargs)"
+	@rm -f dist/vantrel-bench-windows.zip
+	@cd dist && cmake -E tar cf vantrel-bench-windows.zip --format=zip windows
 	@cmake -S . -B build-win64 $(WINDOWS_CMAKE) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-x86_64.cmake >/dev/null
 	@cmake --build build-win64 -j $(JOBS)
 

@@ -166,6 +166,13 @@ HidBackendDevice* HidBackendOpen(const std::string& path)
     return new HidBackendDevice{file, event};
 }
 
+// The device interface list is walked each time, as the system's own HID
+// class support expects; there is no cheaper per-path test worth trusting.
+bool HidBackendStillPresent(const std::string&, std::uint16_t, std::uint16_t)
+{
+    return false;
+}
+
 void HidBackendClose(HidBackendDevice* device)
 {
     if (!device)
