@@ -6,7 +6,7 @@
 
 namespace {
 
-// PIC16F84A, from Microchip's EEPROM memory programming specification for
+// PIC16F84A, from Microchip's EEPROM memory programming document for
 // the PIC16F8X (DS30262) and its successor for the PIC16F84A (DS39589):
 // TPROG, the Begin Programming Only cycle, at most 8 ms; Begin
 // Erase/Programming erases then programs, TERA + TPROG at most 4 + 4 ms; a

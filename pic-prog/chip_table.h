@@ -1,6 +1,6 @@
 // The chips pic-prog knows: how each names itself, how large its memories
 // are, which commands erase and program them and how long each cycle may
-// take. Times are the maxima of the manufacturer's programming specification,
+// take. Times are the maxima of the manufacturer's programming document,
 // never typical values: a wait that suffices on one sample may not on the next.
 #pragma once
 

@@ -25,7 +25,7 @@ enum class ShiftPhase : uint8_t { Command, LoadWord, ReadWord };
 enum class CycleKind : uint8_t { None, EraseProgram, ProgramOnly, BulkProgram, BulkData };
 
 // The longest each self-timed cycle may take, from Microchip's PIC16F8X EEPROM
-// memory programming specification (DS30262), which covers the PIC16F84A,
+// memory programming document (DS30262), which covers the PIC16F84A,
 // and the PIC16F84A data sheet (DS35007: erase/write cycle time of program
 // and data memory at most 8 ms). The model always takes the whole time, so a
 // host that waits less fails here as it may on silicon; a clock edge or the
