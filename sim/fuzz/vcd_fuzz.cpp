@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     int64_t time = 0;
     for (const sim::LineEvent& event : record) {
-        Check(event.timeNs >= time && event.line <= sim::Line::Dsr);
+        Check(event.timeNs >= time && event.line <= sim::Line::EarlyRead);
         time = event.timeNs;
     }
     const std::string written = sim::VcdText(record);
