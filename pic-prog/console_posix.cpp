@@ -1,6 +1,7 @@
 #include "console.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <sys/ioctl.h>
@@ -13,6 +14,15 @@ volatile std::sig_atomic_t g_signal = 0;
 void RememberSignal(int signal) { g_signal = signal; }
 
 }  // namespace
+
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+void PrintOut(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+void PrintError(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stderr); }
 
 void InstallInterruptHandler()
 {

@@ -1,5 +1,7 @@
 #include "progress.h"
 
+#include "console.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -35,8 +37,7 @@ void Draw(Progress& progress)
         pace = elapsed / (progress.doneUs / 1e6);
     const double remaining = (progress.totalUs - progress.doneUs) / 1e6 * pace;
     const std::string line = ProgressBarLine(progress.label, fraction, remaining, progress.columns);
-    std::fprintf(stderr, "\r%s", line.c_str());
-    std::fflush(stderr);
+    PrintError("\r" + line);
     progress.drawn = true;
 }
 
@@ -70,8 +71,9 @@ void EndProgress(Progress& progress)
 {
     if (!progress.drawn)
         return;
-    std::fprintf(stderr, "\r%*s\r", progress.columns - 1, "");
-    std::fflush(stderr);
+    std::string blank(static_cast<size_t>(std::max(progress.columns - 1, 0)) + 2, ' ');
+    blank.front() = blank.back() = '\r';
+    PrintError(blank);
     progress.drawn = false;
 }
 

@@ -94,8 +94,12 @@ std::string InfoText(const ChipInfo* chip, const ConfigArea& area)
         text += "Устройство: не опознано (идентификатор устройства " + FormatWord4(area.deviceId) + ")\n";
     }
     text += "Идентификаторы:";
-    for (uint16_t id : area.ids)
-        text += " " + FormatWord4(id);
+    // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about
+    // " " + string at -O3.
+    for (uint16_t id : area.ids) {
+        text += ' ';
+        text += FormatWord4(id);
+    }
     text += "\nКонфигурация: " + FormatWord4(area.config) + "\n";
     if (chip != nullptr)
         for (const ConfigField& field : chip->configFields)

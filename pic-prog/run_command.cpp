@@ -12,7 +12,6 @@
 #include "vantrel_pic.h"
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -20,13 +19,13 @@ namespace {
 // A hex file for a chip of this family is a few kilobytes.
 constexpr size_t kMaxHexFileBytes = 4u << 20;
 
+void Say(const std::string& text) { PrintError("pic-prog: " + text + "\n"); }
+
 int Fail(int code, const std::string& text)
 {
-    std::fprintf(stderr, "pic-prog: %s\n", text.c_str());
+    Say(text);
     return code;
 }
-
-void Say(const std::string& text) { std::fprintf(stderr, "pic-prog: %s\n", text.c_str()); }
 
 // Read whole and valid, and placeable in a chip it may be meant for, before
 // anything is opened.
@@ -64,7 +63,8 @@ bool CheckOutputFile(const CommandLine& line, std::string& problem)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path path(line.file);
+    // The name is UTF-8; a plain narrow path would go through Windows' ANSI code page.
+    const fs::path path(std::u8string(line.file.begin(), line.file.end()));
     if (fs::is_directory(path, ec)) {
         problem = line.file + " — это каталог";
         return false;
@@ -75,7 +75,8 @@ bool CheckOutputFile(const CommandLine& line, std::string& problem)
     }
     const fs::path parent = path.parent_path().empty() ? fs::path(".") : path.parent_path();
     if (!fs::is_directory(parent, ec)) {
-        problem = "нет каталога " + parent.string();
+        const std::u8string name = parent.u8string();
+        problem = "нет каталога " + std::string(name.begin(), name.end());
         return false;
     }
     return true;
@@ -201,7 +202,7 @@ JobResult WorkOnChip(Wire& wire, Progress& progress, const CommandLine& line, co
 int Report(const CommandLine& line, const Work& work)
 {
     if (line.command == Command::Info)
-        std::fputs(InfoText(work.chip, work.area).c_str(), stdout);
+        PrintOut(InfoText(work.chip, work.area));
     if (work.chip == nullptr || work.exitCode != kExitDone)
         return Fail(work.exitCode, work.problem);
     if (line.command == Command::Info)
@@ -217,7 +218,7 @@ int Report(const CommandLine& line, const Work& work)
         return kExitDone;
     }
     if (!work.mismatches.empty()) {
-        std::fputs(MismatchList(chip, work.mismatches).c_str(), stdout);
+        PrintOut(MismatchList(chip, work.mismatches));
         return Fail(kExitDifferences, "найдено различий: " + std::to_string(work.mismatches.size()));
     }
     const bool checked = line.verify || line.command == Command::Verify;
