@@ -64,14 +64,14 @@ function(bench_add_gtest_under_wine target)
   bench_add_wine_test(NAME ${target} COMMAND ${target} ${ARGN})
 endfunction()
 
-# bench_add_pe_check(target [WINDOWED] [EXPORTS names...] [RESOURCES manifest|version...]
+# bench_add_pe_check(target [WINDOWED|CONSOLE] [EXPORTS names...] [RESOURCES manifest|version...]
 #                    [DLL_IMPORTS dll names...])
 # A static check of a Windows binary of this tree: the machine it is for, its
-# subsystem, that it imports only Windows' own DLLs (and DLL_IMPORTS' dll,
+# subsystem (windowed or console), that it imports only Windows' own DLLs (and DLL_IMPORTS' dll,
 # only those names from it), its export table and its resources
 # (scripts/pe-check).
 function(bench_add_pe_check target)
-  cmake_parse_arguments(arg "WINDOWED" "" "EXPORTS;RESOURCES;DLL_IMPORTS" ${ARGN})
+  cmake_parse_arguments(arg "WINDOWED;CONSOLE" "" "EXPORTS;RESOURCES;DLL_IMPORTS" ${ARGN})
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     set(machine x86-64)
   else()
@@ -80,6 +80,8 @@ function(bench_add_pe_check target)
   set(options --machine ${machine} --objdump ${CMAKE_OBJDUMP})
   if(arg_WINDOWED)
     list(APPEND options --windowed)
+  elseif(arg_CONSOLE)
+    list(APPEND options --console)
   endif()
   if(arg_EXPORTS)
     list(JOIN arg_EXPORTS "," exports)
