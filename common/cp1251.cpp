@@ -1,5 +1,7 @@
 #include "cp1251.h"
 
+#include "utf8.h"
+
 #include <cstdint>
 
 namespace {
@@ -23,65 +25,6 @@ char32_t CharOf(unsigned char byte)
     if (byte >= 0xC0)
         return 0x0410 + (byte - 0xC0);
     return kUpperHalf[byte - 0x80];
-}
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-int ContinuationCount(unsigned char lead)
-{
-    if ((lead & 0xE0) == 0xC0)
-        return 1;
-    if ((lead & 0xF0) == 0xE0)
-        return 2;
-    if ((lead & 0xF8) == 0xF0)
-        return 3;
-    return -1;
-}
-
-// Decodes one sequence at i and advances past it; a malformed one yields
-// U+FFFD and skips a single byte, so the rest of the text survives. Longer
-// forms than needed count as malformed: C0 80 is not a NUL, nor E0 90 90 an
-// "А". So do encoded surrogates and values past U+10FFFF.
-char32_t NextChar(std::string_view s, std::size_t& i)
-{
-    static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-    const auto lead = static_cast<unsigned char>(s[i]);
-    if (lead < 0x80) {
-        ++i;
-        return lead;
-    }
-    const int more = ContinuationCount(lead);
-    if (more < 0 || i + more >= s.size()) {
-        ++i;
-        return 0xFFFD;
-    }
-    char32_t c = lead & (0x3F >> more);
-    for (int k = 1; k <= more; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return 0xFFFD;
-        }
-        c = (c << 6) | (b & 0x3F);
-    }
-    if (c < kLeast[more] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-        ++i;
-        return 0xFFFD;
-    }
-    i += more + 1;
-    return c;
 }
 
 char ByteOf(char32_t c)
@@ -113,6 +56,6 @@ std::string Utf8ToCp1251(std::string_view text)
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();)
-        out += ByteOf(NextChar(text, i));
+        out += ByteOf(NextUtf8(text, i));
     return out;
 }

@@ -20,3 +20,14 @@ std::string FormatHexField(uint32_t value, std::size_t width)
 std::string FormatWord4(uint32_t value) { return FormatHexField(value, 4); }
 
 std::string FormatByte2(uint32_t value) { return FormatHexField(value, 2); }
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}

@@ -1,5 +1,7 @@
 #include "intel_hex.h"
 
+#include "hex_format.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -20,17 +22,6 @@ std::string Hex(uint32_t value, int digits)
     char text[16];
     std::snprintf(text, sizeof text, "0x%0*X", digits, value);
     return text;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 std::string_view Trim(std::string_view line)

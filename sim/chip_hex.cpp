@@ -1,5 +1,6 @@
 // Intel HEX in the INHX8M layout PIC assemblers write: 16-byte data records,
 // words little-endian at byte address = word address x 2.
+#include "hex_format.h"
 #include "pic_chip.h"
 #include "virtual_programmer.h"
 
@@ -91,17 +92,6 @@ std::string Hex4(uint32_t value)
     char text[16];
     std::snprintf(text, sizeof text, "0x%04X", value);
     return text;
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 struct HexRecord {

@@ -1,45 +1,12 @@
 #include "speech_text.h"
 
+#include "utf8.h"
+
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kDegreeSign = 0x00B0;
 constexpr char32_t kMinusSign = 0x2212;
 constexpr char32_t kCyrillicEs = 0x0421;
-
-int SequenceLength(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 0;
-}
-
-// Decodes one sequence at `pos`; on a malformed one consumes a single byte.
-char32_t DecodeOne(std::string_view s, size_t& pos) {
-  const auto lead = static_cast<unsigned char>(s[pos]);
-  const int len = SequenceLength(lead);
-  if (len == 0 || pos + len > s.size()) {
-    ++pos;
-    return kReplacement;
-  }
-  char32_t cp = len == 1 ? lead : lead & (0x7F >> len);
-  for (int i = 1; i < len; ++i) {
-    const auto c = static_cast<unsigned char>(s[pos + i]);
-    if ((c & 0xC0) != 0x80) {
-      ++pos;
-      return kReplacement;
-    }
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  const bool overlong = (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000);
-  if (overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++pos;
-    return kReplacement;
-  }
-  pos += len;
-  return cp;
-}
 
 bool IsDigit(char32_t c) { return c >= U'0' && c <= U'9'; }
 bool IsBlank(char32_t c) { return c == U' ' || c == 0x00A0 || c == 0x202F; }
@@ -125,30 +92,14 @@ void WriteDegrees(const std::u32string& s, const NumberSpan& n, size_t signAt,
 std::u32string DecodeUtf8(std::string_view utf8) {
   std::u32string out;
   out.reserve(utf8.size());
-  for (size_t pos = 0; pos < utf8.size();) out.push_back(DecodeOne(utf8, pos));
+  for (size_t pos = 0; pos < utf8.size();) out.push_back(NextUtf8(utf8, pos));
   return out;
 }
 
 std::string EncodeUtf8(std::u32string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char32_t c : text) {
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-  }
+  for (char32_t c : text) AppendUtf8(out, c);
   return out;
 }
 

@@ -1,6 +1,7 @@
 // What the tools put on the wires, read back from the line record the virtual
 // programmer leaves beside the chip: commands, data words, waits, and power
 // only while a job runs.
+#include "line_record_session.h"
 #include "run_program.h"
 #include "virtual_programmer.h"
 
@@ -13,34 +14,7 @@ namespace {
 const std::filesystem::path kBin = BENCH_BIN_DIR;
 using Kind = sim::ChipEvent::Kind;
 
-struct Session {
-    std::vector<sim::LineEvent> lines;
-    std::vector<sim::ChipEvent> chip;
-
-    std::vector<uint32_t> Values(Kind kind) const
-    {
-        std::vector<uint32_t> values;
-        for (const sim::ChipEvent& e : chip)
-            if (e.kind == kind)
-                values.push_back(e.value);
-        return values;
-    }
-    // Milliseconds between consecutive commands, the first counted from power-on.
-    std::vector<double> GapsBeforeCommands() const
-    {
-        std::vector<double> gaps;
-        int64_t last = -1;
-        for (const sim::ChipEvent& e : chip) {
-            if (e.kind == Kind::PowerOn)
-                last = e.timeNs;
-            if (e.kind == Kind::Command) {
-                gaps.push_back(last < 0 ? 0 : (e.timeNs - last) / 1e6);
-                last = e.timeNs;
-            }
-        }
-        return gaps;
-    }
-};
+using Session = LineRecordSession;
 
 Session RunAndRecord(const char* tool)
 {
@@ -48,22 +22,13 @@ Session RunAndRecord(const char* tool)
     dir.Write("Preferences.ini", "ComPortName=VIRTUAL\nVantrel_Delay=20\n");
     const ProgramRun run = RunProgram(kBin / tool, dir.path());
     EXPECT_EQ(run.exitCode, 0);
-    Session session;
-    session.lines = sim::ReadVcd((dir.path() / "virtual-pic.vcd").string());
-    session.chip = sim::ReplayLineRecord(session.lines);
+    Session session(sim::ReadVcd((dir.path() / "virtual-pic.vcd").string()));
     EXPECT_FALSE(session.lines.empty()) << tool;
     // No rule of the chip broken: data line released for reads, a word loaded
     // before programming, setup, hold and delay times kept.
     for (const sim::LineEvent& e : sim::ViolationsIn(session.lines))
         ADD_FAILURE() << tool << ": " << sim::LineName(e.line) << " at " << e.timeNs << " ns";
     return session;
-}
-
-std::vector<uint32_t> Repeat(std::vector<uint32_t> head, const std::vector<uint32_t>& pass, int times)
-{
-    for (int i = 0; i < times; ++i)
-        head.insert(head.end(), pass.begin(), pass.end());
-    return head;
 }
 
 TEST(ToolsOnTheWires, ProgramWriterErasesThenWritesOneToTen)

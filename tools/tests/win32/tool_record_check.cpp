@@ -3,6 +3,7 @@
 // erased chip model: commands, words sent, waits) and what the chip holds now
 // (virtual-pic.hex). What a reader read is in its box, which the script
 // checks. One suite per tool; the script picks it with --gtest_filter.
+#include "line_record_session.h"
 #include "virtual_programmer.h"
 
 #include "ini_text.h"
@@ -13,33 +14,9 @@ namespace {
 
 using Kind = sim::ChipEvent::Kind;
 
-struct Session {
-    std::vector<sim::LineEvent> lines = sim::ReadVcd("virtual-pic.vcd");
-    std::vector<sim::ChipEvent> chip = sim::ReplayLineRecord(lines);
+struct Session : LineRecordSession {
+    Session() : LineRecordSession(sim::ReadVcd("virtual-pic.vcd")) {}
 
-    std::vector<uint32_t> Values(Kind kind) const
-    {
-        std::vector<uint32_t> values;
-        for (const sim::ChipEvent& e : chip)
-            if (e.kind == kind)
-                values.push_back(e.value);
-        return values;
-    }
-    // Milliseconds between consecutive commands, the first counted from power-on.
-    std::vector<double> GapsBeforeCommands() const
-    {
-        std::vector<double> gaps;
-        int64_t last = -1;
-        for (const sim::ChipEvent& e : chip) {
-            if (e.kind == Kind::PowerOn)
-                last = e.timeNs;
-            if (e.kind == Kind::Command) {
-                gaps.push_back(last < 0 ? 0 : static_cast<double>(e.timeNs - last) / 1e6);
-                last = e.timeNs;
-            }
-        }
-        return gaps;
-    }
     // Power rises only after the presence test and is off at the end.
     void ExpectPowerOnlyInsideTheJob() const
     {
@@ -66,13 +43,6 @@ sim::ChipMemory Chip()
     std::string error;
     EXPECT_TRUE(ChipMemoryFromHex(ReadFileText("virtual-pic.hex").value_or(""), memory, error)) << error;
     return memory;
-}
-
-std::vector<uint32_t> Repeat(std::vector<uint32_t> head, const std::vector<uint32_t>& pass, int times)
-{
-    for (int i = 0; i < times; ++i)
-        head.insert(head.end(), pass.begin(), pass.end());
-    return head;
 }
 
 TEST(WriteProgram, ErasesThenWritesOneToTenWithItsWaits)
