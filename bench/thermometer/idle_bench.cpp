@@ -70,6 +70,9 @@ pid_t StartAmbrel(const char* path)
 {
     pid_t pid = fork();
     if (pid == 0) {
+        // A group of its own, so that the end of the run reaches whatever it
+        // started too (below).
+        setpgid(0, 0);
         setenv("LD_PRELOAD", "libumockdev-preload.so.0", 1);
         if (!std::getenv("QT_QPA_PLATFORM"))
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -105,13 +108,27 @@ int main(int argc, char** argv)
         next += milliseconds(100);
         std::this_thread::sleep_until(next);
     }
-    double cpu = CpuSeconds(cpuBefore, ThreadTimes(ambrel));
+    const auto cpuAfter = ThreadTimes(ambrel);
+    double cpu = CpuSeconds(cpuBefore, cpuAfter);
     double wall = duration<double>(steady_clock::now() - wallBefore).count();
     std::printf("Ambrel   with reports every 100 ms: CPU %.3f %% of one core over %.0f s (goal <= 0.2 %%)\n",
                 100.0 * cpu / wall, wall);
+    // Where it goes: the window's thread, the reader, the preload's helpers.
+    for (const auto& [tid, t] : cpuAfter) {
+        auto found = cpuBefore.find(tid);
+        if (found == cpuBefore.end() || t == found->second)
+            continue;
+        std::string name;
+        std::ifstream("/proc/" + std::to_string(ambrel) + "/task/" + tid + "/comm") >> name;
+        std::printf("         thread %-16s %.3f %%\n", name.c_str(), 100.0 * (t - found->second) / 1e9 / wall);
+    }
     std::printf("Ambrel   resident memory: now%s, peak%s (goal < 40 MB)\n", StatusLine(ambrel, "VmRSS").c_str(),
                 StatusLine(ambrel, "VmHWM").c_str());
     kill(ambrel, SIGTERM);
     waitpid(ambrel, nullptr, 0);
+    // The speech library may have forked to start its service; under the
+    // preload such a child can hang on a lock taken by another thread before
+    // the fork, holding our output open. Nothing of the group may outlive us.
+    kill(-ambrel, SIGKILL);
     return 0;
 }

@@ -200,3 +200,19 @@ int HidReadReportEx(int handle, std::uint8_t* buffer, int length, int* errorPlac
         *errorPlace = n > 0 ? 0 : error;
     return n > 0 ? n : 0;
 }
+
+int HidReadWaitingReport(int handle, std::uint8_t* buffer, int length, int* errorPlace)
+{
+    if (handle == 0 || !buffer || length <= 0)
+        return 0;
+    int error = kHidBackendHandleClosed;
+    int n = 0;
+    if (HidBackendDevice* device = EnterRead(handle)) {
+        error = 0;
+        n = HidBackendRead(device, buffer, length, 0, &error);
+        LeaveRead(handle);
+    }
+    if (errorPlace)
+        *errorPlace = n > 0 ? 0 : error;
+    return n > 0 ? n : 0;
+}

@@ -51,3 +51,8 @@ int HidOpenDeviceEx(int productId, int vendorId, int version, int matchIndex);
 // system error code of the read (errno; GetLastError on Windows), 0 after
 // success.
 int HidReadReportEx(int handle, std::uint8_t* buffer, int length, int* errorPlace);
+
+// Like HidReadReportEx, but never waits: copies a report only when one has
+// already arrived and waits in the system's queue. 0 with error 0 when none
+// waits.
+int HidReadWaitingReport(int handle, std::uint8_t* buffer, int length, int* errorPlace);

@@ -168,8 +168,13 @@ int HidBackendRead(HidBackendDevice* device, std::uint8_t* out, int outSize, int
     // Largest report hidraw delivers, plus the id byte put in front.
     std::array<std::uint8_t, 4097> report{};
     std::uint8_t* target = device->numberedReports ? report.data() : report.data() + 1;
+    // hidraw cuts a report to the read's length, so asking for no more than
+    // is kept gives the same bytes and copies (and, under a preload, ships)
+    // only those. At least one byte: a read of none would look like a time-out.
+    const int wanted = device->numberedReports ? outSize : outSize - 1;
+    const size_t count = static_cast<size_t>(std::clamp(wanted, 1, static_cast<int>(report.size()) - 1));
     errno = 0;
-    int n = g_api.readTimeout(device->device, target, report.size() - 1, timeoutMs);
+    int n = g_api.readTimeout(device->device, target, count, timeoutMs);
     if (n < 0) {
         *error = errno ? errno : EIO;
         return -1;

@@ -5,10 +5,24 @@
 
 #include <array>
 #include <chrono>
+#include <optional>
 
 namespace {
 constexpr auto kReadInterval = std::chrono::milliseconds(100);
 constexpr int kReportLength = 3;
+// hidraw keeps at most 64 reports per reader.
+constexpr int kMaxQueuedReports = 64;
+
+// A failed or short read is not decoded: its bytes are not a reading.
+std::optional<float> AcceptedReading(const std::uint8_t* report, int length)
+{
+    if (length < kReportLength)
+        return std::nullopt;
+    const float t = TemperatureFromRaw(ReportRawValue(report));
+    if (!TemperatureAccepted(t))
+        return std::nullopt;
+    return t;
+}
 }  // namespace
 
 ThermometerReader::ThermometerReader(ThermometerState& state, Deliver deliver)
@@ -55,12 +69,24 @@ void ThermometerReader::ReadOnce(std::int32_t handle)
     int n = HidReadReportEx(handle, buffer.data(), kReportLength, &error);
     if (n == 0 && error != 0 && state_.DeviceHandle.load() == handle)
         state_.FailedHandle.store(handle);
-    // A failed or short read is not decoded: its bytes are not a reading.
-    if (n < kReportLength)
+    if (n == 0)
         return;
-    float t = TemperatureFromRaw(ReportRawValue(buffer.data()));
-    if (!TemperatureAccepted(t))
+    std::optional<float> newest = AcceptedReading(buffer.data(), n);
+    // The system queues the reports that come while this thread pauses. A
+    // thermometer that sends every 100 ms outpaces a loop of one read and a
+    // 100 ms pause, so the queue would slowly fill and every shown reading be
+    // seconds old: take what has queued and keep the newest accepted one.
+    for (int i = 0; i < kMaxQueuedReports; ++i) {
+        buffer.fill(0);
+        n = HidReadWaitingReport(handle, buffer.data(), kReportLength, &error);
+        if (n == 0)
+            break;
+        if (std::optional<float> t = AcceptedReading(buffer.data(), n))
+            newest = t;
+    }
+    if (!newest)
         return;
+    const float t = *newest;
     // A reading from a handle closed meanwhile belongs to an unplugged device.
     if (state_.DeviceHandle.load() != handle)
         return;

@@ -182,6 +182,28 @@ TEST_F(HidAccess, ReportComesWithTheIdByteFirst)
     HidCloseDevice(hn);
 }
 
+TEST_F(HidAccess, WaitingReportIsTakenWithoutWaiting)
+{
+    int device = bus.PlugThermometer();
+    int h = HidOpenDevice(kThermometerProduct, kThermometerVendor);
+    ASSERT_GT(h, 0);
+    Report buffer{0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+    int error = -1;
+    EXPECT_EQ(HidReadWaitingReport(h, buffer.data(), 3, &error), 0) << "nothing queued: no wait";
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(buffer[0], 0xEE);
+    bus.Send(device, {0x70, 0x01});
+    bus.Send(device, {0x80, 0x01});
+    EXPECT_EQ(HidReadReport(h, buffer.data(), 3), 3);
+    EXPECT_EQ(buffer[1], 0x70);
+    EXPECT_EQ(HidReadWaitingReport(h, buffer.data(), 3, &error), 3);
+    EXPECT_EQ(buffer, (Report{0x00, 0x80, 0x01, 0xEE, 0xEE, 0xEE}));
+    EXPECT_EQ(HidReadWaitingReport(h, buffer.data(), 3, &error), 0);
+    HidCloseDevice(h);
+    EXPECT_EQ(HidReadWaitingReport(h, buffer.data(), 3, &error), 0);
+    EXPECT_EQ(error, EBADF) << "closed handle";
+}
+
 TEST_F(HidAccess, BadReadArgumentsReturnZeroWithoutReading)
 {
     int device = bus.PlugThermometer();

@@ -227,10 +227,16 @@ private slots:
         int device = bus_->PlugThermometer();
         QTRY_COMPARE_WITH_TIMEOUT(Status(), QString("Термометр подключён"), kWait);
         MetaCallCounter deliveries(window_.get());
-        for (int i = 0; i < 3; ++i)
-            bus_->Send(device, {0x70, 0x01});                // 23.0 three times
-        bus_->Send(device, {0x71, 0x01});                    // 23.0625: "23.1"
-        bus_->Send(device, {0x72, 0x01});                    // 23.125: "23.1" again
+        // Spaced like a real thermometer's reports, so the reader takes them
+        // one by one rather than only the newest of a queue.
+        const std::vector<std::vector<std::uint8_t>> reports = {
+            {0x70, 0x01}, {0x70, 0x01}, {0x70, 0x01},  // 23.0 three times
+            {0x71, 0x01},                              // 23.0625: "23.1"
+            {0x72, 0x01}};                             // 23.125: "23.1" again
+        for (const auto& report : reports) {
+            bus_->Send(device, report);
+            QTest::qWait(150);
+        }
         SendAndSee(device, {0x80, 0x01}, "24.0 °C");
         QCOMPARE(deliveries.count, 3);
         QCOMPARE(shown_, QStringList({"23.0 °C", "23.1 °C", "24.0 °C"}));
@@ -243,6 +249,21 @@ private slots:
         bus_->Send(device, {0x80, 0x01});                    // same text, new handle
         QTRY_COMPARE_WITH_TIMEOUT(deliveries.count, 4, kWait);
         QCOMPARE(Box()->text(), QString("24.0 °C"));
+    }
+
+    // Reports queue while the reader pauses; it shows the newest of them at
+    // once instead of working through the queue a pause at a time.
+    void queuedReadingsShowOnlyTheNewest()
+    {
+        Start();
+        int device = bus_->PlugThermometer();
+        QTRY_COMPARE_WITH_TIMEOUT(Status(), QString("Термометр подключён"), kWait);
+        SendAndSee(device, {0x40, 0x01}, "20.0 °C");
+        MetaCallCounter deliveries(window_.get());
+        for (std::uint8_t i = 1; i <= 20; ++i)
+            bus_->Send(device, {static_cast<std::uint8_t>(0x40 + 2 * i), 0x01});  // 20.1 ... 22.5
+        QTRY_COMPARE_WITH_TIMEOUT(Box()->text(), QString("22.5 °C"), kWait);
+        QVERIFY2(deliveries.count <= 3, qPrintable(QString::number(deliveries.count)));
     }
 
     void unplugShowsOffAtTheNextCheckAndReplugReadsAgain()
