@@ -67,8 +67,10 @@ int32_t LoadSettings(const std::string& path, PortSettings& settings)
     ReadSettingsText({}, settings);
     // Only a file that is really absent is created: one we could not read
     // may still hold someone's settings.
+    // The path is UTF-8; a narrow path would be read in the ANSI code page
+    // on Windows and miss an existing file under a Cyrillic user name.
     std::error_code error;
-    const auto status = std::filesystem::symlink_status(path, error);
+    const auto status = std::filesystem::symlink_status(std::u8string(path.begin(), path.end()), error);
     if (!path.empty() && status.type() == std::filesystem::file_type::not_found)
         SaveSettings(path, settings);
     return 0;
