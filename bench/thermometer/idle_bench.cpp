@@ -5,7 +5,11 @@
 // CPU is summed per thread from /proc/PID/task/*/schedstat, over the threads
 // alive at both ends of the period.
 //
-// Usage: ambrel_idle_bench PATH-TO-Ambrel [SECONDS]
+// With a FIFO preload the thermometer's node is a FIFO instead (see
+// FakeHidBus::ServeThroughFifo): reads and polls are native, as on hidraw, and
+// umockdev only supplies sysfs and the node's path.
+//
+// Usage: ambrel_idle_bench PATH-TO-Ambrel [SECONDS [FIFO-PRELOAD]]
 #include "fake_hid_bus.h"
 
 #include <dirent.h>
@@ -66,14 +70,14 @@ std::string StatusLine(pid_t pid, const std::string& key)
     return " ?";
 }
 
-pid_t StartAmbrel(const char* path)
+pid_t StartAmbrel(const char* path, const std::string& preload)
 {
     pid_t pid = fork();
     if (pid == 0) {
         // A group of its own, so that the end of the run reaches whatever it
         // started too (below).
         setpgid(0, 0);
-        setenv("LD_PRELOAD", "libumockdev-preload.so.0", 1);
+        setenv("LD_PRELOAD", preload.c_str(), 1);
         if (!std::getenv("QT_QPA_PLATFORM"))
             setenv("QT_QPA_PLATFORM", "offscreen", 1);
         execl(path, path, static_cast<char*>(nullptr));
@@ -87,13 +91,19 @@ pid_t StartAmbrel(const char* path)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s PATH-TO-Ambrel [SECONDS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s PATH-TO-Ambrel [SECONDS [FIFO-PRELOAD]]\n", argv[0]);
         return 2;
     }
     int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
     FakeHidBus bus;  // sets UMOCKDEV_DIR, which the child inherits
     int thermometer = bus.PlugThermometer();
-    pid_t ambrel = StartAmbrel(argv[1]);
+    std::string preload = "libumockdev-preload.so.0";
+    const bool fifo = argc > 3;
+    if (fifo) {
+        bus.ServeThroughFifo(thermometer);
+        preload = std::string(argv[3]) + " " + preload;
+    }
+    pid_t ambrel = StartAmbrel(argv[1], preload);
     if (ambrel < 0)
         return 1;
     using namespace std::chrono;
@@ -111,8 +121,8 @@ int main(int argc, char** argv)
     const auto cpuAfter = ThreadTimes(ambrel);
     double cpu = CpuSeconds(cpuBefore, cpuAfter);
     double wall = duration<double>(steady_clock::now() - wallBefore).count();
-    std::printf("Ambrel   with reports every 100 ms: CPU %.3f %% of one core over %.0f s (goal <= 0.2 %%)\n",
-                100.0 * cpu / wall, wall);
+    std::printf("Ambrel   with reports every 100 ms, %s: CPU %.3f %% of one core over %.0f s (goal <= 0.2 %%)\n",
+                fifo ? "node a FIFO (native reads)" : "node emulated by umockdev", 100.0 * cpu / wall, wall);
     // Where it goes: the window's thread, the reader, the preload's helpers.
     for (const auto& [tid, t] : cpuAfter) {
         auto found = cpuBefore.find(tid);

@@ -6,6 +6,7 @@
 #include <linux/hidraw.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
@@ -64,6 +65,7 @@ struct FakeDevice {
     UMockdevIoctlBase* handler = nullptr;
     int master = -1;  // pty master behind the node: a byte here makes poll() wake
     int slave = -1;   // our own end of the node, to take those bytes back
+    int fifo = -1;    // with ServeThroughFifo: the node itself, written to
 
     std::mutex mutex;
     std::deque<std::vector<std::uint8_t>> reports;
@@ -264,7 +266,10 @@ FakeHidBus::~FakeHidBus()
         if (!d->unplugged)
             impl_->Remove(*d);
     auto release = [this](FakeDevice& d) {
-        umockdev_testbed_detach_ioctl(impl_->testbed, Format("/dev/hidraw%d", d.node).c_str(), nullptr);
+        if (d.fifo >= 0)
+            close(d.fifo);
+        else
+            umockdev_testbed_detach_ioctl(impl_->testbed, Format("/dev/hidraw%d", d.node).c_str(), nullptr);
         g_object_unref(d.handler);
         if (d.slave >= 0)
             close(d.slave);
@@ -327,6 +332,12 @@ void FakeHidBus::Send(int device, const std::vector<std::uint8_t>& report)
     std::lock_guard<std::mutex> lock(d.mutex);
     if (d.unplugged)
         return;
+    if (d.fifo >= 0) {
+        // One write per report: the reader's read takes it whole.
+        if (syscall(SYS_write, d.fifo, report.data(), report.size()) < 0)
+            throw std::runtime_error("fake HID: FIFO full");
+        return;
+    }
     d.reports.push_back(report);
     Wake(d);
     if (!d.parked.empty()) {
@@ -347,4 +358,20 @@ void FakeHidBus::SetOpenable(int device, bool openable)
 std::string FakeHidBus::NodeOf(int device) const
 {
     return Format("/dev/hidraw%d", impl_->devices.at(device)->node);
+}
+
+void FakeHidBus::ServeThroughFifo(int device)
+{
+    FakeDevice& d = *impl_->devices.at(device);
+    const std::string node = NodeOf(device);
+    umockdev_testbed_detach_ioctl(impl_->testbed, node.c_str(), nullptr);
+    const std::string file = std::string(umockdev_testbed_get_root_dir(impl_->testbed)) + node;
+    // Raw system calls: the preload must not redirect our own end.
+    syscall(SYS_unlinkat, AT_FDCWD, file.c_str(), 0);
+    if (syscall(SYS_mknodat, AT_FDCWD, file.c_str(), S_IFIFO | 0666, 0) != 0)
+        throw std::runtime_error("fake HID: no FIFO at " + file);
+    // Read and write, so the FIFO never reports an end while Ambrel reopens it.
+    d.fifo = static_cast<int>(syscall(SYS_openat, AT_FDCWD, file.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    if (d.fifo < 0)
+        throw std::runtime_error("fake HID: cannot open " + file);
 }

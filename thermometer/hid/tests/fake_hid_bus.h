@@ -42,6 +42,12 @@ public:
 
     std::string NodeOf(int device) const;
 
+    // For benchmarks: the device's node becomes a FIFO that Send writes to,
+    // so reads and polls on it are the kernel's own instead of round trips
+    // through the preload. Its hidraw ioctls then fail unless another preload
+    // answers them (bench/thermometer/hidraw_fifo_preload.c). No unplugging.
+    void ServeThroughFifo(int device);
+
     struct Impl;
 
 private:
