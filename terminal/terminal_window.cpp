@@ -242,8 +242,8 @@ void TerminalWindow::OnLineEvent(int generation, int32_t event)
 
 // Something may have arrived or changed. Ticks stay at least a period apart,
 // so bytes still show one per period however the wake-ups come, and a
-// descriptor that keeps reporting readable (a hung-up device) costs no more
-// than the timer.
+// descriptor that keeps reporting readable (a hung-up device) leaves the
+// window at the timer's pace instead of spinning.
 void TerminalWindow::Wake()
 {
     if (!eventDriven_ || monitorTimer_.isActive())
