@@ -487,9 +487,17 @@ private slots:
         QTRY_COMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
         QTRY_VERIFY(!w_->monitorTicking());
 
+        // "Ok" reopens the port: the waiting watcher ends first, a new one waits.
+        FakePort().calls.clear();
+        QTest::mouseClick(OpenDialog()->okButton(), Qt::LeftButton);
+        QCOMPARE(Calls().mid(0, 2), (QStringList{"close 7", "open COM1:9600,N,8,1 0 1 1"}));
+        for (int i = 0; i < 5000 && g_event.waits < 3; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QCOMPARE(g_event.waits.load(), 3);
+
         w_->close();
         QCOMPARE(Calls().last(), QStringLiteral("close 7"));
-        QCOMPARE(g_event.waits.load(), 2);
+        QCOMPARE(g_event.waits.load(), 3);
     }
 
     void typedFieldsTakeThreeDigitsAndEnterSendsNothing()
