@@ -41,6 +41,11 @@ public:
     // ModemBits, or -1 when the device cannot tell.
     virtual int32_t ModemStatus() = 0;
     virtual bool SetXonXoffChars(uint8_t xon, uint8_t xoff) = 0;
+    // A descriptor that turns readable when bytes arrive, or -1.
+    virtual int32_t InputDescriptor() = 0;
+    // Blocks until an input line changes: 1, 0 when a signal ended the wait,
+    // -1 when the device cannot wait for its lines.
+    virtual int32_t WaitLineChange() = 0;
     // Releases the device; false when the system reports an error.
     virtual bool Close() = 0;
 };

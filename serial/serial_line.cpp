@@ -118,3 +118,15 @@ int32_t SerialLine_SetXonXoffChars(int32_t handle, int32_t xonChar, int32_t xoff
     SerialDevice* device = DeviceFor(handle);
     return device && device->SetXonXoffChars(static_cast<uint8_t>(xonChar), static_cast<uint8_t>(xoffChar)) ? 1 : 0;
 }
+
+int32_t SerialLine_InputDescriptor(int32_t handle)
+{
+    SerialDevice* device = DeviceFor(handle);
+    return device ? device->InputDescriptor() : -1;
+}
+
+int32_t SerialLine_WaitLineChange(int32_t handle)
+{
+    SerialDevice* device = DeviceFor(handle);
+    return device ? device->WaitLineChange() : -1;
+}

@@ -4,7 +4,8 @@
 // Every call is synchronous and keeps no hidden state besides the table of
 // open ports. All integers are 32-bit signed; an on/off argument is on when
 // nonzero. A handle of 0 means "no port"; operations on 0 or on -1 return 0.
-// One thread uses a given port at a time.
+// One thread uses a given port at a time; only SerialLine_WaitLineChange may
+// run in a second one.
 //
 // Port names: on Windows the device \\.\NAME (COM1 to COM256; names longer
 // than 11 characters are refused), configured from the whole settings string
@@ -68,3 +69,18 @@ int32_t SerialLine_GetDCD(int32_t handle);
 
 // Replaces the XON and XOFF characters (low 8 bits of each). 1 on success.
 int32_t SerialLine_SetXonXoffChars(int32_t handle, int32_t xonChar, int32_t xoffChar);
+
+// For an event loop: a descriptor that turns readable when bytes arrive, owned
+// by the service and valid until SerialLine_Close. -1 when the port has none
+// (unknown handle, the virtual programmer, Windows): the caller then polls.
+int32_t SerialLine_InputDescriptor(int32_t handle);
+
+// Blocks until CTS, DSR, DCD or RI changes; made to run in a thread of its own
+// while another thread uses the port, and that thread must have returned from
+// it before the port is closed. 1 after a change, 0 when a signal (with a
+// handler installed without SA_RESTART) ended the wait, -1 when the port cannot
+// wait for its lines: unknown handle, a device without the wait (pseudo-
+// terminal, virtual programmer, Windows) or a device error such as an adapter
+// unplugged. A UART driver counts RI only when it goes off, so RI coming on
+// may not end the wait.
+int32_t SerialLine_WaitLineChange(int32_t handle);

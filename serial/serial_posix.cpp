@@ -187,6 +187,18 @@ public:
                ((bits & TIOCM_RNG) ? ModemRi : 0) | ((bits & TIOCM_CAR) ? ModemDcd : 0);
     }
 
+    int32_t InputDescriptor() override { return fd_; }
+
+    // TIOCMIWAIT: UART and USB serial drivers have it; a pseudo-terminal
+    // answers ENOTTY or EINVAL at once.
+    int32_t WaitLineChange() override
+    {
+        const unsigned long lines = TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RNG;
+        if (::ioctl(fd_, TIOCMIWAIT, lines) == 0)
+            return 1;
+        return errno == EINTR ? 0 : -1;
+    }
+
     bool SetXonXoffChars(uint8_t xon, uint8_t xoff) override
     {
         termios tio {};

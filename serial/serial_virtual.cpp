@@ -44,6 +44,9 @@ public:
                (sim::GetRi(port_) ? ModemRi : 0) | (sim::GetDcd(port_) ? ModemDcd : 0);
     }
     bool SetXonXoffChars(uint8_t, uint8_t) override { return true; }
+    // The model's lines move only when the programmer drives them: callers poll.
+    int32_t InputDescriptor() override { return -1; }
+    int32_t WaitLineChange() override { return -1; }
     bool Close() override
     {
         if (!port_)

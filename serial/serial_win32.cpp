@@ -121,6 +121,11 @@ public:
         return ::SetCommState(handle_, &dcb) != 0;
     }
 
+    // The port is opened for synchronous I/O, which leaves no waiting on it
+    // from a second thread: the Windows terminal polls on its timer.
+    int32_t InputDescriptor() override { return -1; }
+    int32_t WaitLineChange() override { return -1; }
+
     bool Close() override
     {
         const HANDLE handle = handle_;

@@ -18,6 +18,11 @@ struct SerialPortApi {
     int32_t (*getDcd)(int32_t handle);
     int32_t (*getRi)(int32_t handle);
     int32_t (*setXonXoffChars)(int32_t handle, int32_t xonChar, int32_t xoffChar);
+    // Readable when bytes arrive; -1 when the port has no such descriptor.
+    int32_t (*inputDescriptor)(int32_t handle);
+    // Blocks until an input line changes: 1; 0 when a signal ended it; -1
+    // when the port cannot wait for its lines. Called from a second thread.
+    int32_t (*waitLineChange)(int32_t handle);
 };
 
 // The machine's serial ports through the serial line service.

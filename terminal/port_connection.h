@@ -46,6 +46,13 @@ public:
     // control is chosen, then reads the four input lines. Port must be open.
     MonitorSample Poll(const PortSettings& settings);
 
+    // For a front end that sleeps while nothing happens: the descriptor that
+    // turns readable when bytes arrive (-1: none, poll instead), and the wait
+    // for a change of the input lines (see SerialPortApi::waitLineChange),
+    // made to run in a thread of its own while the port stays open.
+    int32_t InputDescriptor() const { return IsOpen() ? api_.inputDescriptor(handle_) : -1; }
+    int32_t WaitLineChange() const { return api_.waitLineChange(handle_); }
+
     // Sends the decimal value of text, limited to 255. 1 when the port is
     // open (the write's own result is not looked at), 0 when it is not.
     int32_t SendDecimal(std::string_view text);

@@ -18,6 +18,10 @@
 
 namespace {
 
+// A UART driver counts RI only when it goes off, so RI coming on ends no
+// line wait: while the monitor sleeps, one tick a second shows it anyway.
+constexpr int kSafetyTickMs = 1000;
+
 QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // A push button whose caption wraps to a second line when it does not fit.
@@ -64,6 +68,8 @@ TerminalWindow::TerminalWindow(const SerialPortApi& api, const PortSettings& set
     CentreOnScreen(this);
     monitorTimer_.setInterval(kMonitorPeriodMs);
     connect(&monitorTimer_, &QTimer::timeout, this, &TerminalWindow::MonitorTick);
+    safetyTimer_.setInterval(kSafetyTickMs);
+    connect(&safetyTimer_, &QTimer::timeout, this, &TerminalWindow::Wake);
     connect(settingsButton(), &QPushButton::clicked, this, [this] {
         if (!dialog_)
             OpenSettingsDialog();
@@ -73,7 +79,11 @@ TerminalWindow::TerminalWindow(const SerialPortApi& api, const PortSettings& set
     connect(dtrBox(), &QCheckBox::clicked, this, [this](bool on) { state_.connection.SetDtr(on); });
 }
 
-TerminalWindow::~TerminalWindow() { monitorTimer_.stop(); }
+TerminalWindow::~TerminalWindow()
+{
+    monitorTimer_.stop();
+    StopWatching();  // before the port closes with state_
+}
 
 // Controls are created in the order of the Tab chain; frames go to the back
 // afterwards so that clicks reach the boxes inside them.
@@ -136,7 +146,7 @@ void TerminalWindow::Start()
     state_.startupPass = false;
     show();
     SetLamp(kLampIdle);
-    monitorTimer_.start();
+    StartMonitor();
 }
 
 void TerminalWindow::OpenSettingsDialog()
@@ -167,6 +177,7 @@ void TerminalWindow::ApplySettings()
 {
     if (!dialog_)
         return;  // the choices come from the dialog
+    StopWatching();  // the port is about to close
     ::ApplySettings(state_, dialog_->Choices(), rtsBox()->isChecked(), dtrBox()->isChecked());
     ShowPortStatus();
     for (MainControl indicator : {MainCtsIndicator, MainDsrIndicator, MainDcdIndicator, MainRiIndicator})
@@ -174,6 +185,75 @@ void TerminalWindow::ApplySettings()
     const std::array<std::string, 6> texts = SettingsDisplayTexts(state_.settings);
     for (int i = 0; i < 6; ++i)
         Control<QLabel>(kSettingsValueLabels[i])->setText(Text(texts[i]));
+    if (!state_.startupPass)
+        StartMonitor();
+}
+
+// The first ticks run in every case and show the lines. Where the port has a
+// descriptor, a notifier and a line watcher take over; the watcher's first
+// wait tells whether the driver can report line changes, and if not the
+// timer simply keeps ticking.
+void TerminalWindow::StartMonitor()
+{
+    StopWatching();
+    monitorTimer_.start();
+    const int32_t descriptor = state_.connection.InputDescriptor();
+    if (descriptor < 0)
+        return;
+    inputNotifier_ = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read, this);
+    inputNotifier_->setEnabled(false);
+    connect(inputNotifier_.get(), &QSocketNotifier::activated, this, &TerminalWindow::Wake);
+    const int generation = ++watchGeneration_;
+    const PortConnection* connection = &state_.connection;
+    lineWatcher_.Start([connection] { return connection->WaitLineChange(); },
+                       [this, generation](int32_t event) {
+                           QMetaObject::invokeMethod(
+                               this, [this, generation, event] { OnLineEvent(generation, event); },
+                               Qt::QueuedConnection);
+                       });
+    eventDriven_ = true;
+    safetyTimer_.start();
+}
+
+void TerminalWindow::StopWatching()
+{
+    ++watchGeneration_;
+    lineWatcher_.Stop();
+    inputNotifier_.reset();
+    safetyTimer_.stop();
+    eventDriven_ = false;
+}
+
+void TerminalWindow::OnLineEvent(int generation, int32_t event)
+{
+    if (generation != watchGeneration_ || !eventDriven_)
+        return;
+    if (event > 0) {
+        Wake();
+        return;
+    }
+    // The driver has no line wait: tick all the time, as without a descriptor.
+    eventDriven_ = false;
+    inputNotifier_.reset();
+    safetyTimer_.stop();
+    if (!monitorTimer_.isActive())
+        monitorTimer_.start();
+}
+
+// Something may have arrived or changed. Ticks stay at least a period apart,
+// so bytes still show one per period however the wake-ups come, and a
+// descriptor that keeps reporting readable (a hung-up device) leaves the
+// window at the timer's pace instead of spinning.
+void TerminalWindow::Wake()
+{
+    if (!eventDriven_ || monitorTimer_.isActive())
+        return;  // the running ticks will see it
+    if (sinceTick_.isValid() && sinceTick_.elapsed() < kMonitorPeriodMs) {
+        inputNotifier_->setEnabled(false);
+        monitorTimer_.start();
+        return;
+    }
+    MonitorTick();
 }
 
 void TerminalWindow::ShowPortStatus()
@@ -189,7 +269,24 @@ void TerminalWindow::ShowPortStatus()
         Beep();
 }
 
-void TerminalWindow::MonitorTick() { ShowTick(::MonitorTick(state_)); }
+// Without events the timer ticks on. With them it runs while bytes are taken
+// or the lamp is red, and stops after a tick that found nothing waiting and
+// drew the lamp grey; the notifier (level-triggered, so off while the timer
+// runs) wakes the window for the next byte.
+void TerminalWindow::MonitorTick()
+{
+    const TickView view = ::MonitorTick(state_);
+    sinceTick_.start();
+    ShowTick(view);
+    if (!eventDriven_)
+        return;
+    const bool idle = view.field == FieldKept && view.lamp == kLampIdle;
+    inputNotifier_->setEnabled(idle);
+    if (idle)
+        monitorTimer_.stop();
+    else if (!monitorTimer_.isActive())
+        monitorTimer_.start();
+}
 
 // Only a change of text or lamp colour is handed to the window system: an
 // idle tick draws nothing, and the lamp still shows this tick's colour.
@@ -243,6 +340,7 @@ void TerminalWindow::Beep()
 void TerminalWindow::closeEvent(QCloseEvent* event)
 {
     monitorTimer_.stop();
+    StopWatching();
     // Whatever the open dialog holds is dropped, not applied.
     if (dialog_)
         delete dialog_.data();

@@ -4,18 +4,22 @@
 #pragma once
 
 #include "digit_field.h"
+#include "line_watcher.h"
 #include "terminal_layout.h"
 #include "terminal_logic.h"
 
 #include <QCheckBox>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <string>
 
 class SettingsDialog;
@@ -35,6 +39,8 @@ public:
     void Start();
 
     void ApplySettings();
+    // One monitor tick. While the port can report arrivals and line changes
+    // the ticks run only as long as there is something to show.
     void MonitorTick();
     void SendByte();
     void OpenSettingsDialog();
@@ -43,6 +49,7 @@ public:
     const PortConnection& connection() const { return state_.connection; }
     SettingsDialog* settingsDialog() const;
     QColor lampColour() const { return lampColour_; }
+    bool monitorTicking() const { return monitorTimer_.isActive(); }
 
     QLabel* portValue() const { return Control<QLabel>(MainPortValue); }
     QLabel* speedValue() const { return Control<QLabel>(MainSpeedValue); }
@@ -80,6 +87,10 @@ private:
     void CreateControls();
     void ShowPortStatus();
     void ShowTick(const TickView& view);
+    void StartMonitor();
+    void StopWatching();
+    void OnLineEvent(int generation, int32_t event);
+    void Wake();
     void SetLamp(Rgb colour);
     void OnDialogOk();
     void CloseSettingsDialog();
@@ -88,6 +99,14 @@ private:
     TerminalState state_;
     QPointer<SettingsDialog> dialog_;
     QTimer monitorTimer_;
+    // With a port that reports arrivals and line changes the monitor sleeps
+    // between events; otherwise monitorTimer_ ticks all the time.
+    bool eventDriven_ = false;
+    std::unique_ptr<QSocketNotifier> inputNotifier_;
+    LineWatcher lineWatcher_;
+    int watchGeneration_ = 0;  // drops what an earlier watcher still had queued
+    QTimer safetyTimer_;
+    QElapsedTimer sinceTick_;
     QColor lampColour_ = ToQColor(kLampIdle);
     QFont sectionFont_;
     QWidget* controls_[MainControlCount] = {};

@@ -2,10 +2,13 @@
 // TIOCMGET/TIOCMSET/TIOCMBIS/TIOCMBIC calls fail with ENOTTY and terminals that
 // need them close the port. Where the real call fails, this answers them from
 // one line model per process (DTR and RTS as set; CTS, DSR and DCD on), so both
-// terminals keep a pty open the same way. Every other call goes through.
+// terminals keep a pty open the same way. TIOCMIWAIT, which a pty refuses too,
+// waits as a UART driver does while the lines stay put: until a signal comes,
+// then it fails with EINTR. Every other call goes through.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -24,6 +27,16 @@ static int Model(unsigned long request, int* arg)
     }
 }
 
+// The modelled lines never change, so only a signal ends the wait.
+static int WaitForSignal(void)
+{
+    sigset_t mask;
+    pthread_sigmask(SIG_BLOCK, NULL, &mask);
+    sigsuspend(&mask);
+    errno = EINTR;
+    return -1;
+}
+
 int ioctl(int fd, unsigned long request, ...)
 {
     static int (*real)(int, unsigned long, void*);
@@ -34,6 +47,8 @@ int ioctl(int fd, unsigned long request, ...)
     void* arg = va_arg(args, void*);
     va_end(args);
     const int result = real(fd, request, arg);
+    if (request == TIOCMIWAIT)
+        return result == -1 && (errno == ENOTTY || errno == EINVAL) ? WaitForSignal() : result;
     if (result == -1 && (errno == ENOTTY || errno == EINVAL) && arg && Model(request, (int*)arg) == 0) {
         errno = 0;
         return 0;

@@ -5,8 +5,8 @@
 //
 // Both terminals open a pseudo-terminal as their port. A pty has no modem
 // lines and CuteCom closes a port whose line query fails, so both run with the
-// same LD_PRELOAD shim that answers the modem-line ioctls (the path is the
-// first argument). Wirelet runs its own start-up code in a child process with
+// same LD_PRELOAD shim that answers the modem-line ioctls and waits in
+// TIOCMIWAIT as a UART driver does (the path is the first argument). Wirelet runs its own start-up code in a child process with
 // COM1 routed to its pty; CuteCom gets its pty as the device of a session and
 // its "Open" button is pressed with xdotool (Alt+O).
 //
@@ -383,7 +383,8 @@ int RunBenchmark(const char* self, const std::string& preload, int seconds, bool
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     std::printf("Qt platform: %s, display %s\n", platform ? platform : "(default)",
                 std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "(none)");
-    std::printf("ports: pseudo-terminals, modem-line ioctls answered by the LD_PRELOAD shim %s (both programs)\n",
+    std::printf("ports: pseudo-terminals, modem-line ioctls answered by the LD_PRELOAD shim %s (both programs), "
+                "which also waits in TIOCMIWAIT as a UART driver does while the lines stay put\n",
                 preload.c_str());
     PrintLoad();
     const std::string preloadEnv = "LD_PRELOAD=" + preload;

@@ -201,6 +201,9 @@ TEST_F(SerialOnPty, ModemLinesOfAPtyFailCleanly)
     EXPECT_EQ(SerialLine_GetDSR(handle_), 0);
     EXPECT_EQ(SerialLine_GetRI(handle_), 0);
     EXPECT_EQ(SerialLine_GetDCD(handle_), 0);
+    // No line wait either: it fails at once rather than blocking.
+    EXPECT_EQ(SerialLine_WaitLineChange(handle_), -1);
+    EXPECT_GE(SerialLine_InputDescriptor(handle_), 0);
 }
 
 TEST(SerialLine, HandlesZeroAndMinusOneNameNoPort)
@@ -218,6 +221,8 @@ TEST(SerialLine, HandlesZeroAndMinusOneNameNoPort)
         EXPECT_EQ(SerialLine_GetRI(handle), 0);
         EXPECT_EQ(SerialLine_GetDCD(handle), 0);
         EXPECT_EQ(SerialLine_SetXonXoffChars(handle, 17, 19), 0);
+        EXPECT_EQ(SerialLine_InputDescriptor(handle), -1);
+        EXPECT_EQ(SerialLine_WaitLineChange(handle), -1);
         EXPECT_EQ(SerialLine_Close(handle), 0);
     }
 }

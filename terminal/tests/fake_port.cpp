@@ -72,7 +72,9 @@ SerialPortApi FakePortApi()
             [](int32_t) { return g_state.dsr; },
             [](int32_t) { return g_state.dcd; },
             [](int32_t) { return g_state.ri; },
-            SetXonXoff};
+            SetXonXoff,
+            [](int32_t) { return -1; },   // no descriptor: the window polls
+            [](int32_t) { return -1; }};
 }
 
 std::vector<std::string> FakeCalls(const std::string& prefix)

@@ -21,7 +21,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +61,36 @@ private:
     QRect area_;
 };
 
+// A port that reports arrivals and line changes, as a UART does: bytes come
+// through a pipe whose read end is the port's descriptor, and the line wait
+// blocks until the test writes to a second pipe (or a signal ends it).
+struct EventPort {
+    int data[2] = {-1, -1};
+    int lines[2] = {-1, -1};
+    std::atomic<int> waits{0};
+};
+EventPort g_event;
+
+SerialPortApi EventPortApi()
+{
+    SerialPortApi api = FakePortApi();
+    api.inputDescriptor = [](int32_t) { return int32_t(g_event.data[0]); };
+    api.inputCount = [](int32_t) {
+        int waiting = 0;
+        return int32_t(::ioctl(g_event.data[0], FIONREAD, &waiting) == 0 ? waiting : 0);
+    };
+    api.read = [](int32_t, void* buffer, int32_t count) { return int32_t(::read(g_event.data[0], buffer, count) > 0); };
+    api.waitLineChange = [](int32_t) {
+        ++g_event.waits;
+        pollfd p{g_event.lines[0], POLLIN, 0};
+        if (::poll(&p, 1, -1) < 0)
+            return int32_t(0);
+        char released = 0;
+        return int32_t(::read(g_event.lines[0], &released, 1) == 1 ? 1 : -1);
+    };
+    return api;
+}
+
 }  // namespace
 
 class TerminalWindowTest : public QObject {
@@ -65,11 +102,11 @@ class TerminalWindowTest : public QObject {
 
     QString Path() const { return dir_->filePath("Wirelet.ini"); }
 
-    void Start()
+    void Start(const SerialPortApi& api = FakePortApi())
     {
         PortSettings settings;
         LoadSettings(Path().toStdString(), settings);
-        w_ = std::make_unique<TerminalWindow>(FakePortApi(), settings, Path().toStdString());
+        w_ = std::make_unique<TerminalWindow>(api, settings, Path().toStdString());
         beeps_ = std::make_unique<QSignalSpy>(w_.get(), &TerminalWindow::beeped);
         w_->Start();
     }
@@ -99,6 +136,13 @@ private slots:
     {
         beeps_.reset();
         w_.reset();
+        for (int* pipe : {g_event.data, g_event.lines}) {
+            for (int i : {0, 1}) {
+                if (pipe[i] >= 0)
+                    ::close(pipe[i]);
+                pipe[i] = -1;
+            }
+        }
     }
 
     void startsWithDefaultsAndKeepsNineLinesAtNormalEnd()
@@ -401,6 +445,59 @@ private slots:
         QCOMPARE(ctsPaints.count, 1);
         QCOMPARE(dsrPaints.count, 0);
         QCOMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
+    }
+
+    // With a port that reports events the monitor ticks only while there is
+    // something to show, with the notifier off while it ticks; closing the
+    // window ends a line wait in progress.
+    void eventDrivenMonitorSleepsBetweenBytesAndLineChanges()
+    {
+        QVERIFY(::pipe(g_event.data) == 0 && ::pipe(g_event.lines) == 0);
+        g_event.waits = 0;
+        Start(EventPortApi());
+        const QList<QSocketNotifier*> notifiers = w_->findChildren<QSocketNotifier*>();
+        QCOMPARE(notifiers.size(), 1);
+        QSocketNotifier* input = notifiers.front();
+        QTRY_VERIFY(!w_->monitorTicking());
+        QVERIFY(input->isEnabled());
+
+        // One pass of the event loop at a time, so that the checks see the
+        // tick that showed the byte and not a later one.
+        QCOMPARE(::write(g_event.data[1], "\x2A", 1), ssize_t(1));
+        for (int i = 0; i < 5000 && w_->receivedField()->text().isEmpty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(w_->receivedField()->text(), QStringLiteral("42"));
+        QCOMPARE(w_->lampColour(), ToQColor(kLampReceived));
+        QVERIFY(w_->monitorTicking() && !input->isEnabled());
+        QTRY_VERIFY(!w_->monitorTicking());
+        QCOMPARE(w_->lampColour(), ToQColor(kLampIdle));
+        QVERIFY(input->isEnabled());
+
+        // Only the watcher's wake-up is let through here, so the one-second
+        // tick cannot be what shows the line.
+        FakePort().cts = 1;
+        QCOMPARE(::write(g_event.lines[1], "c", 1), ssize_t(1));
+        for (int i = 0; i < 5000 && g_event.waits < 2; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QCOMPARE(g_event.waits.load(), 2);
+        QCoreApplication::sendPostedEvents(w_.get(), QEvent::MetaCall);
+        QVERIFY(w_->ctsIndicator()->text() == QStringLiteral("1") || w_->monitorTicking());
+        QTRY_COMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
+        QTRY_VERIFY(!w_->monitorTicking());
+
+        // "Ok" reopens the port: the waiting watcher ends first, a new one waits.
+        FakePort().calls.clear();
+        QTest::mouseClick(OpenDialog()->okButton(), Qt::LeftButton);
+        QCOMPARE(Calls().mid(0, 2), (QStringList{"close 7", "open COM1:9600,N,8,1 0 1 1"}));
+        for (int i = 0; i < 5000 && g_event.waits < 3; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QCOMPARE(g_event.waits.load(), 3);
+
+        w_->close();
+        QCOMPARE(Calls().last(), QStringLiteral("close 7"));
+        QCOMPARE(g_event.waits.load(), 3);
     }
 
     void typedFieldsTakeThreeDigitsAndEnterSendsNothing()
