@@ -32,8 +32,8 @@ ChipFileResult OpenChipFile(ChipFile& file)
         return ChipFileResult::Opened;
     if (busy)
         return ChipFileResult::Busy;
-    Warn("Виртуальный программатор: не удаётся открыть " + file.hexPath + " (" + SystemErrorText(error) +
-         "); микросхема стёрта, её память и запись линий не будут сохранены.");
+    file.unsaved = "не удаётся открыть " + file.hexPath + " (" + SystemErrorText(error) + ")";
+    Warn("Виртуальный программатор: " + file.unsaved + "; микросхема стёрта, её память и запись линий не будут сохранены.");
     return ChipFileResult::Unwritable;
 }
 
@@ -57,22 +57,25 @@ ChipMemory LoadChipMemory(ChipFile& file)
     return ErasedChipMemory();
 }
 
-void SaveChipFile(ChipFile& file, const ChipMemory* memory, const std::vector<LineEvent>& record)
+std::string SaveChipFile(ChipFile& file, const ChipMemory* memory, const std::vector<LineEvent>& record)
 {
     if (file.lockFd < 0)
-        return;
+        return memory != nullptr ? file.unsaved : std::string();
     if (!WriteVcd(record, file.vcdPath))
         Warn("Виртуальный программатор: не удалось записать " + file.vcdPath + ".");
+    std::string unsaved;
     if (memory != nullptr) {
         if (file.keepBadCopy && !KeepCopyOfFile(file.hexPath, file.badPath)) {
-            Warn("Виртуальный программатор: не удалось сохранить копию " + file.badPath +
-                 "; испорченный файл оставлен как есть.");
+            unsaved = "не удалось сохранить копию " + file.badPath + ", испорченный файл оставлен как есть";
         } else if (!WriteFileAtomically(file.hexPath, ChipMemoryToHex(*memory))) {
-            Warn("Виртуальный программатор: не удалось сохранить память микросхемы в " + file.hexPath + ".");
+            unsaved = "не удалось сохранить память микросхемы в " + file.hexPath;
         }
+        if (!unsaved.empty())
+            Warn("Виртуальный программатор: " + unsaved + ".");
     }
     UnlockFile(file.lockFd);
     file.lockFd = -1;
+    return unsaved;
 }
 
 }  // namespace sim

@@ -16,6 +16,7 @@ struct ChipFile {
     std::string badPath;
     int lockFd = -1;           // held while open; -1 when nothing will be saved
     bool keepBadCopy = false;  // the file held something we could not read
+    std::string unsaved;       // why the chip will not be kept, when the file could not be opened
 };
 
 enum class ChipFileResult { Opened, Busy, Unwritable };
@@ -31,7 +32,8 @@ ChipFileResult OpenChipFile(ChipFile& file);
 ChipMemory LoadChipMemory(ChipFile& file);
 
 // Writes the line record and, when memory is given, the chip; then unlocks.
-void SaveChipFile(ChipFile& file, const ChipMemory* memory, const std::vector<LineEvent>& record);
+// Returns why the memory was not kept, empty when it was (or none was given).
+std::string SaveChipFile(ChipFile& file, const ChipMemory* memory, const std::vector<LineEvent>& record);
 
 // Platform part (chip_file_posix.cpp, chip_file_win32.cpp). The lock is an
 // int: a descriptor on POSIX, a handle value on Windows; -1 when none.

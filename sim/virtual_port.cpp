@@ -29,6 +29,7 @@ struct Registry {
     VirtualPort* open = nullptr;
     std::vector<LineEvent> lastLines;
     std::vector<ChipEvent> lastChip;
+    std::string lastUnsaved;
 };
 
 // Built on first use and never destroyed: no work at load or unload time of
@@ -39,17 +40,24 @@ Registry& TheRegistry()
     return *registry;
 }
 
+// Port names ignore letter case, as COM names do on Windows.
+bool SameLetters(std::string_view a, std::string_view b)
+{
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    return std::ranges::equal(a, b, {}, upper, upper);
+}
+
 std::optional<Fixture> FixtureNamed(std::string_view name)
 {
     // The serial service may hand over the whole settings string ("VIRTUAL:9600,N,8,1").
     name = name.substr(0, name.find(':'));
-    if (name == "VIRTUAL")
+    if (SameLetters(name, "VIRTUAL"))
         return Fixture::Chip;
-    if (name == "VIRTUAL-EMPTY")
+    if (SameLetters(name, "VIRTUAL-EMPTY"))
         return Fixture::EmptySocket;
-    if (name == "VIRTUAL-NOADAPTER")
+    if (SameLetters(name, "VIRTUAL-NOADAPTER"))
         return Fixture::NoAdapter;
-    if (name == "VIRTUAL-LOOPBACK")
+    if (SameLetters(name, "VIRTUAL-LOOPBACK"))
         return Fixture::LoopbackPlug;
     return std::nullopt;
 }
@@ -93,7 +101,7 @@ bool Input(VirtualPort* port, Read read)
 
 bool IsVirtualPortName(std::string_view portName)
 {
-    return portName.starts_with("VIRTUAL");
+    return portName.size() >= 7 && SameLetters(portName.substr(0, 7), "VIRTUAL");
 }
 
 VirtualPort* OpenVirtualPort(std::string_view portName)
@@ -130,7 +138,7 @@ void CloseVirtualPort(VirtualPort* port)
     DriveLine(model, now, Line::Rts, false);
     DriveLine(model, now, Line::Dtr, false);
     const bool hasChip = model.fixture == Fixture::Chip;
-    SaveChipFile(port->file, hasChip ? &model.chip.memory : nullptr, model.lines);
+    registry.lastUnsaved = SaveChipFile(port->file, hasChip ? &model.chip.memory : nullptr, model.lines);
     registry.lastLines = std::move(model.lines);
     registry.lastChip = std::move(model.chip.events);
     registry.open = nullptr;
@@ -189,6 +197,13 @@ std::vector<LineEvent> LastLineRecord()
     Registry& registry = TheRegistry();
     std::lock_guard lock(registry.mutex);
     return registry.open != nullptr ? registry.open->model.lines : registry.lastLines;
+}
+
+std::string LastChipNotSaved()
+{
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    return registry.lastUnsaved;
 }
 
 std::vector<ChipEvent> LastChipRecord()

@@ -32,7 +32,8 @@ namespace sim {
 
 struct VirtualPort;
 
-// True for names the virtual programmer answers to (prefix VIRTUAL).
+// True for names the virtual programmer answers to (prefix VIRTUAL, in any
+// letter case).
 bool IsVirtualPortName(std::string_view portName);
 
 // Opens the named fixture. nullptr for an unknown VIRTUAL... name, or when the
@@ -107,6 +108,10 @@ struct ChipEvent {
 // process (empty when none was opened).
 std::vector<LineEvent> LastLineRecord();
 std::vector<ChipEvent> LastChipRecord();
+
+// Why the chip's memory of the last port closed in this process was not
+// kept in virtual-pic.hex; empty when it was, or when no chip was in the socket.
+std::string LastChipNotSaved();
 
 // Writes a line record as a Value Change Dump; false if the file cannot be written.
 bool WriteVcd(const std::vector<LineEvent>& record, const std::string& path);
