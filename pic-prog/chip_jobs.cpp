@@ -147,9 +147,12 @@ void CompareWord(MemoryKind kind, uint32_t address, const ImageCell& wanted, uin
         mismatches.push_back({kind, address, wanted.value, read});
 }
 
-ChipImage AllErased(const ChipInfo& chip)
+// A location the image does not give stands for its erased value, which an
+// image keeps in every location it does not hold.
+ChipImage Covered(ChipImage image, Extent extent)
 {
-    ChipImage image = EmptyImage(chip);
+    if (extent == Extent::FileOnly)
+        return image;
     for (std::vector<ImageCell>* cells : {&image.program, &image.data, &image.ids})
         for (ImageCell& cell : *cells)
             cell.held = true;
@@ -200,12 +203,12 @@ JobResult EraseChip(Wire& wire, const ChipInfo& chip)
     return JobResult::Done;
 }
 
-JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, bool verify,
+JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, bool verify, Extent extent,
                      std::vector<Mismatch>& mismatches)
 {
     if (EraseChip(wire, chip) == JobResult::Interrupted)
         return JobResult::Interrupted;
-    ChipImage work = image;
+    ChipImage work = verify ? Covered(image, extent) : image;
     const Walk walk = verify ? Walk::Write : Walk::WriteUnverified;
     if (WalkMemories(wire, chip, work, walk, mismatches) == JobResult::Interrupted)
         return JobResult::Interrupted;
@@ -230,15 +233,15 @@ JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, Ch
 }
 
 JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, const ChipImage& image,
-                       std::vector<Mismatch>& mismatches)
+                       Extent extent, std::vector<Mismatch>& mismatches)
 {
-    ChipImage work = image;
+    ChipImage work = Covered(image, extent);
     if (WalkMemories(wire, chip, work, Walk::Compare, mismatches) == JobResult::Interrupted)
         return JobResult::Interrupted;
-    for (size_t i = 0; i < image.ids.size() && i < area.ids.size(); ++i)
-        CompareWord(MemoryKind::Configuration, chip.configBase + static_cast<uint32_t>(i), image.ids[i], area.ids[i],
+    for (size_t i = 0; i < work.ids.size() && i < area.ids.size(); ++i)
+        CompareWord(MemoryKind::Configuration, chip.configBase + static_cast<uint32_t>(i), work.ids[i], area.ids[i],
                     mismatches);
-    CompareWord(MemoryKind::Configuration, chip.configBase + static_cast<uint32_t>(chip.configWordOffset), image.config,
+    CompareWord(MemoryKind::Configuration, chip.configBase + static_cast<uint32_t>(chip.configWordOffset), work.config,
                 area.config, mismatches);
     return JobResult::Done;
 }
@@ -247,7 +250,7 @@ JobResult EraseImage(Wire& wire, const ChipInfo& chip, bool verify, std::vector<
 {
     if (EraseChip(wire, chip) == JobResult::Interrupted || !verify)
         return Interrupted(wire) ? JobResult::Interrupted : JobResult::Done;
-    ChipImage erased = AllErased(chip);
+    ChipImage erased = Covered(EmptyImage(chip), Extent::WholeChip);
     if (WalkMemories(wire, chip, erased, Walk::Compare, mismatches) == JobResult::Interrupted)
         return JobResult::Interrupted;
     if (Interrupted(wire))

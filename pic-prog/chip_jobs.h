@@ -27,6 +27,10 @@ struct ConfigArea {
     uint16_t config = 0;
 };
 
+// What a comparison covers: every location, those the image does not give
+// having to read erased, or only the locations the image gives.
+enum class Extent { WholeChip, FileOnly };
+
 // Switches the target on and reads its identifier words, device id and
 // configuration word, laid out as in layout (the chip is not known yet).
 JobResult ReadConfigArea(Wire& wire, const ChipInfo& layout, ConfigArea& area);
@@ -38,15 +42,16 @@ JobResult EraseChip(Wire& wire, const ChipInfo& chip);
 // Erase, then every location of the image that differs from erased, with the
 // chip's shortest cycle per memory kind. With verify, each location the file
 // holds is read back as soon as it is done. The configuration word comes
-// last: once it enables code protection the chip no longer reads true.
-JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, bool verify,
+// last: once it enables code protection the chip no longer reads true. With
+// verify over the whole chip, a location the image lacks must read erased.
+JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, bool verify, Extent extent,
                      std::vector<Mismatch>& mismatches);
 
 // Every location into image (identifiers and configuration from area).
 JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, ChipImage& image);
 
-// Reads each location the image holds and notes those that differ.
-JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, const ChipImage& image,
+// Reads each location the extent covers and notes those that differ.
+JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, const ChipImage& image, Extent extent,
                        std::vector<Mismatch>& mismatches);
 
 // Erase, and with verify a blank check of every location.

@@ -64,7 +64,7 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
     const bool hasInline = equals != std::string_view::npos;
     const std::string_view inlineValue = hasInline ? arg.substr(equals + 1) : std::string_view{};
     const bool flag = option == "--help" || option == "-h" || option == "--version" || option == "--no-verify" ||
-                      option == "--force";
+                      option == "--force" || option == "--only-file";
     if (flag && hasInline) {
         problem = std::string(option) + " не принимает значения";
         return false;
@@ -78,6 +78,8 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
         line.verify = false;
     } else if (option == "--force") {
         line.force = true;
+    } else if (option == "--only-file") {
+        line.onlyFile = true;
     } else if (option == "--port") {
         if (!TakeValue(args, i, option, inlineValue, hasInline, value, problem))
             return false;
@@ -140,6 +142,34 @@ bool CheckFiles(const CommandLine& line, const std::vector<std::string_view>& fi
     return true;
 }
 
+// An option the command would ignore is a mistake worth saying, not a no-op.
+bool CheckOptionsApply(const CommandLine& line, std::string& problem)
+{
+    const bool write = line.command == Command::Write;
+    const bool erase = line.command == Command::Erase;
+    const struct {
+        bool given;
+        bool applies;
+        const char* option;
+        const char* commands;
+    } options[] = {
+        {!line.verify, write || erase, "--no-verify", "командами write и erase"},
+        {line.force, line.command == Command::Read, "--force", "командой read"},
+        {line.onlyFile, write || line.command == Command::Verify, "--only-file", "командами write и verify"},
+    };
+    for (const auto& o : options) {
+        if (o.given && !o.applies) {
+            problem = std::string(o.option) + " действует только с " + o.commands;
+            return false;
+        }
+    }
+    if (line.onlyFile && !line.verify) {
+        problem = "--only-file задаёт, что проверять, а --no-verify отменяет проверку";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ParseCommandLine(std::span<const std::string_view> args, CommandLine& line, std::string& problem)
@@ -165,8 +195,8 @@ bool ParseCommandLine(std::span<const std::string_view> args, CommandLine& line,
         return true;
     if (firstProblem.empty() && line.command == Command::None)
         firstProblem = "не указана команда";
-    if (firstProblem.empty())
-        CheckFiles(line, files, firstProblem);
+    if (firstProblem.empty() && CheckFiles(line, files, firstProblem))
+        CheckOptionsApply(line, firstProblem);
     if (!firstProblem.empty()) {
         problem = firstProblem;
         return false;

@@ -20,6 +20,7 @@ struct CommandLine {
     const ChipInfo* device = nullptr;  // --device
     bool verify = true;
     bool force = false;
+    bool onlyFile = false;  // compare only the locations the file gives
     bool help = false;
     bool version = false;
 };

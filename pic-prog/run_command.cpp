@@ -10,9 +10,13 @@
 #include "programmer_settings.h"
 #include "reports.h"
 #include "vantrel_pic.h"
+#include "virtual_programmer.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -29,9 +33,30 @@ int Fail(int code, const std::string& text)
 
 // Read whole and valid, and placeable in a chip it may be meant for, before
 // anything is opened.
+std::optional<std::string> ReadStandardInput(size_t limit)
+{
+    std::string text;
+    char buffer[65536];
+    while (text.size() < limit) {
+        const size_t n = std::fread(buffer, 1, sizeof buffer, stdin);
+        text.append(buffer, n);
+        if (n < sizeof buffer)
+            break;
+    }
+    if (std::ferror(stdin))
+        return std::nullopt;
+    return text;
+}
+
+bool HasData(const std::vector<HexData>& data)
+{
+    return std::ranges::any_of(data, [](const HexData& block) { return !block.bytes.empty(); });
+}
+
 bool LoadHexFile(const CommandLine& line, std::vector<HexData>& data, std::string& problem)
 {
-    const std::optional<std::string> text = ReadFileText(line.file, kMaxHexFileBytes + 1);
+    const std::optional<std::string> text =
+        line.file == "-" ? ReadStandardInput(kMaxHexFileBytes + 1) : ReadFileText(line.file, kMaxHexFileBytes + 1);
     if (!text) {
         problem = "не удаётся прочитать файл " + line.file;
         return false;
@@ -43,6 +68,11 @@ bool LoadHexFile(const CommandLine& line, std::vector<HexData>& data, std::strin
     HexError error;
     if (!ReadIntelHex(*text, data, error)) {
         problem = line.file + ": " + DescribeHexError(error);
+        return false;
+    }
+    // Erasing a chip for a file without a single data byte loses the chip for nothing.
+    if (!HasData(data)) {
+        problem = "в файле " + line.file + " нет данных";
         return false;
     }
     HexError firstError;
@@ -59,14 +89,35 @@ bool LoadHexFile(const CommandLine& line, std::vector<HexData>& data, std::strin
     return false;
 }
 
+// A file of our own beside the output, created and removed again: the only
+// sure test that the output can be written there, made before the chip is read.
+bool FolderTakesFiles(const std::filesystem::path& folder)
+{
+    const std::filesystem::path probe = folder / ".pic-prog-write-test.tmp";
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(probe, ec)))
+        return true;  // left by another run; the real write reports its own failure
+    const bool created = std::ofstream(probe, std::ios::binary).is_open();
+    std::filesystem::remove(probe, ec);
+    return created;
+}
+
 bool CheckOutputFile(const CommandLine& line, std::string& problem)
 {
     namespace fs = std::filesystem;
+    if (line.file == "-")
+        return true;
     std::error_code ec;
     // The name is UTF-8; a plain narrow path would go through Windows' ANSI code page.
     const fs::path path(std::u8string(line.file.begin(), line.file.end()));
-    if (fs::is_directory(path, ec)) {
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::is_directory(status)) {
         problem = line.file + " — это каталог";
+        return false;
+    }
+    // A link is followed and its target replaced; only an ordinary file may be.
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        problem = line.file + " — не обычный файл (устройство, канал или сокет); его pic-prog не заменяет";
         return false;
     }
     if (fs::exists(fs::symlink_status(path, ec)) && !line.force) {
@@ -74,9 +125,13 @@ bool CheckOutputFile(const CommandLine& line, std::string& problem)
         return false;
     }
     const fs::path parent = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    const std::u8string parentName = parent.u8string();
     if (!fs::is_directory(parent, ec)) {
-        const std::u8string name = parent.u8string();
-        problem = "нет каталога " + std::string(name.begin(), name.end());
+        problem = "нет каталога " + std::string(parentName.begin(), parentName.end());
+        return false;
+    }
+    if (!FolderTakesFiles(parent)) {
+        problem = "в каталог " + std::string(parentName.begin(), parentName.end()) + " нельзя записать файл";
         return false;
     }
     return true;
@@ -134,6 +189,8 @@ struct Work {
     ChipImage image;  // from the file, or as read
     std::vector<Mismatch> mismatches;
     double seconds = 0;
+    std::vector<sim::LineEvent> violations;  // rules of the chip the virtual one saw broken
+    std::string unsaved;                     // why the virtual chip's memory was not kept
 };
 
 const char* ProgressLabel(Command command)
@@ -147,13 +204,33 @@ const char* ProgressLabel(Command command)
     }
 }
 
+Extent ExtentOf(const CommandLine& line) { return line.onlyFile ? Extent::FileOnly : Extent::WholeChip; }
+
+std::string Milliseconds(int64_t ns)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f мс", static_cast<double>(ns) / 1e6);
+    return text;
+}
+
+// A run the silicon would not have survived is no success on the model either.
+std::string ViolationText(const std::vector<sim::LineEvent>& violations)
+{
+    std::string text = "на линиях нарушены времена микросхемы (" + std::to_string(violations.size()) +
+                       " раз), настоящая микросхема могла работать не так; первые:";
+    for (size_t i = 0; i < violations.size() && i < 5; ++i)
+        text += std::string(i == 0 ? " " : ", ") + sim::LineName(violations[i].line) + " в " +
+                Milliseconds(violations[i].timeNs);
+    return text + "; увеличьте задержку (--delay)";
+}
+
 JobResult RunJob(Wire& wire, const CommandLine& line, Work& work)
 {
     const ChipInfo& chip = *work.chip;
     switch (line.command) {
     case Command::Read: return ReadImage(wire, chip, work.area, work.image);
-    case Command::Write: return WriteImage(wire, chip, work.image, line.verify, work.mismatches);
-    case Command::Verify: return CompareImage(wire, chip, work.area, work.image, work.mismatches);
+    case Command::Write: return WriteImage(wire, chip, work.image, line.verify, ExtentOf(line), work.mismatches);
+    case Command::Verify: return CompareImage(wire, chip, work.area, work.image, ExtentOf(line), work.mismatches);
     case Command::Erase: return EraseImage(wire, chip, line.verify, work.mismatches);
     default: return JobResult::Done;
     }
@@ -211,10 +288,19 @@ int Report(const CommandLine& line, const Work& work)
     const std::string took = " за " + Seconds(work.seconds);
     if ((line.command == Command::Read || line.command == Command::Verify) && CodeProtected(chip, work.area.config))
         Say("включена защита кода: память программ и данных читается не такой, какая она есть");
+    const bool changesChip = line.command == Command::Write || line.command == Command::Erase;
+    if (changesChip && !work.unsaved.empty())
+        return Fail(kExitNoTarget, "память виртуальной микросхемы не сохранена: " + work.unsaved);
+    if (!work.violations.empty())
+        return Fail(kExitDifferences, ViolationText(work.violations));
     if (line.command == Command::Read) {
-        if (!WriteFileAtomically(line.file, WriteIntelHex(HexOfImage(chip, work.image))))
+        const std::string hex = WriteIntelHex(HexOfImage(chip, work.image));
+        if (line.file == "-")
+            PrintOut(hex);
+        else if (!WriteFileAtomically(line.file, hex))
             return Fail(kExitUsage, "не удалось записать файл " + line.file);
-        Say(std::string(chip.name) + " прочитан в " + line.file + took + ": " + HeldSummary(CountHeld(work.image)));
+        Say(std::string(chip.name) + " прочитан в " + (line.file == "-" ? "стандартный вывод" : line.file) + took +
+            ": " + HeldSummary(CountHeld(work.image)));
         return kExitDone;
     }
     if (!work.mismatches.empty()) {
@@ -256,6 +342,10 @@ int RunOnTarget(const CommandLine& line, const std::string& port, const std::vec
     const JobResult result = WorkOnChip(wire, progress, line, hex, work);
     PowerOff(wire);
     CloseCom_Port();
+    if (sim::IsVirtualPortName(port)) {
+        work.violations = sim::ViolationsIn(sim::LastLineRecord());
+        work.unsaved = sim::LastChipNotSaved();
+    }
     EndProgress(progress);
     work.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (result == JobResult::Interrupted) {

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -160,6 +162,51 @@ TEST_F(PicProg, VerifyNamesTheWordThatChangedOnTheChip)
     EXPECT_NE(verify.err.find("найдено различий: 1"), std::string::npos) << verify.err;
 }
 
+// The file without the line of one address: every record but that one.
+std::string WithoutRecordAt(const std::string& hex, const std::string& address)
+{
+    std::istringstream in(hex);
+    std::string kept;
+    for (std::string line; std::getline(in, line);)
+        if (line.substr(3, 4) != address)
+            kept += line + "\n";
+    return kept;
+}
+
+TEST_F(PicProg, SaysMatchesOnlyForTheChipTheFileDescribes)
+{
+    const std::string hex = Assemble();
+    UseVirtualProgrammer(10);
+    ASSERT_EQ(Run({"write", "prog.hex"}).exitCode, 0);
+
+    // The chip still holds the EEPROM bytes the shorter file no longer gives.
+    dir_.Write("code.hex", WithoutRecordAt(hex, "4200"));
+    const PicProgRun whole = Run({"verify", "code.hex"});
+    EXPECT_EQ(whole.exitCode, 1) << whole.err;
+    EXPECT_NE(whole.out.find("адрес 0x2100: нужно 0xFF, прочитано 0x48"), std::string::npos) << whole.out;
+    EXPECT_NE(whole.err.find("найдено различий: 4"), std::string::npos) << whole.err;
+    const PicProgRun onlyFile = Run({"verify", "--only-file", "-"}, {.standardInput = dir_.path / "code.hex"});
+    EXPECT_EQ(onlyFile.exitCode, 0) << onlyFile.err;
+
+    // What the virtual chip cannot keep, or what silicon would not have taken, is no success.
+    const PicProgRun fast = Run({"write", "prog.hex", "--delay", "0"});
+    EXPECT_EQ(fast.exitCode, 1) << fast.err;
+    EXPECT_NE(fast.err.find("на линиях нарушены времена микросхемы"), std::string::npos) << fast.err;
+    EXPECT_EQ(fast.err.find("записан и проверен"), std::string::npos) << fast.err;
+
+    const PicProgRun out = Run({"read", "-"});
+    ASSERT_EQ(out.exitCode, 0) << out.err;
+    const ChipImage back = ImageOfText(out.out);
+    EXPECT_EQ(back.program[0].value, 0x1683);
+    EXPECT_EQ(back.data[0].value, 0x48);
+    EXPECT_EQ(out.err.find(':'), out.err.find("pic-prog:") + 8) << "no HEX on standard error:\n" << out.err;
+
+    ::chmod((dir_.path / "virtual-pic.hex").c_str(), 0444);
+    const PicProgRun unsaved = Run({"erase"});
+    EXPECT_EQ(unsaved.exitCode, 3) << unsaved.err;
+    EXPECT_NE(unsaved.err.find("память виртуальной микросхемы не сохранена"), std::string::npos) << unsaved.err;
+}
+
 TEST_F(PicProg, BrokenFilesAreRefusedWithTheirLineBeforeThePortIsOpened)
 {
     const std::pair<const char*, const char*> files[] = {
@@ -219,6 +266,8 @@ TEST_F(PicProg, ExitCodesSayWhatWentWrong)
 {
     Assemble();
     dir_.Write("taken.hex", "keep me");
+    dir_.Write("no-data.hex", ":020000040000FA\n:00000001FF\n");
+    ASSERT_EQ(::mkfifo((dir_.path / "fifo").c_str(), 0600), 0);
     struct Case {
         std::vector<std::string> args;
         int exitCode;
@@ -231,6 +280,12 @@ TEST_F(PicProg, ExitCodesSayWhatWentWrong)
         {{"erase", "--device", "PIC16F628A", "--port", "VIRTUAL"}, 2, "неизвестная микросхема «PIC16F628A»"},
         {{"read", "taken.hex", "--port", "VIRTUAL"}, 2, "файл taken.hex уже есть; чтобы заменить его, добавьте --force"},
         {{"write", "missing.hex", "--port", "VIRTUAL"}, 2, "не удаётся прочитать файл missing.hex"},
+        {{"write", "no-data.hex", "--port", "VIRTUAL"}, 2, "в файле no-data.hex нет данных"},
+        {{"read", "--force", "fifo", "--port", "VIRTUAL"}, 2, "fifo — не обычный файл"},
+        {{"read", "/proc/pic-prog.hex", "--port", "VIRTUAL", "--delay", "10"}, 2, "в каталог /proc нельзя записать"},
+        {{"read", "new.hex", "--no-verify", "--port", "VIRTUAL"}, 2, "--no-verify действует только с командами"},
+        {{"erase", "--only-file", "--port", "VIRTUAL"}, 2, "--only-file действует только с командами"},
+        {{"erase", "--no-verify", "--port", "virtual", "--delay", "10"}, 0, "PIC16F84A стёрт без проверки"},
         {{"info", "--port", "ttyNOSUCHPORT7"}, 3, "не удалось открыть порт ttyNOSUCHPORT7"},
         {{"write", "prog.hex", "--port", "VIRTUAL-NOADAPTER"}, 3, "на порту VIRTUAL-NOADAPTER не найден программатор"},
         {{"write", "prog.hex", "--port", "VIRTUAL-EMPTY"}, 3, "идентификатор устройства не прочитан (3FFF)"},

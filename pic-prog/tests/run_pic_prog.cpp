@@ -83,6 +83,11 @@ PicProgRun RunPicProg(const std::filesystem::path& workDir, const std::vector<st
         ::dup2(errPipe[1], STDERR_FILENO);
         if (::chdir(workDir.c_str()) != 0)
             ::_exit(127);
+        if (!options.standardInput.empty()) {
+            const int in = ::open(options.standardInput.c_str(), O_RDONLY);
+            if (in < 0 || ::dup2(in, STDIN_FILENO) < 0)
+                ::_exit(127);
+        }
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }

@@ -18,6 +18,7 @@ struct PicProgRun {
 struct RunOptions {
     bool stderrOnTerminal = false;
     int interruptAfterMs = -1;
+    std::filesystem::path standardInput{};  // a file; empty: the test's own
 };
 
 PicProgRun RunPicProg(const std::filesystem::path& workDir, const std::vector<std::string>& args,
