@@ -5,8 +5,6 @@
 
 namespace {
 
-constexpr int32_t kMaxDelay = 1000000;
-
 struct CommandName {
     std::string_view name;
     Command command;
@@ -89,7 +87,7 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
         if (!TakeValue(args, i, option, inlineValue, hasInline, value, problem))
             return false;
         if (!ParseDelay(value, delay)) {
-            problem = "--delay: нужно целое число микросекунд от 0 до " + std::to_string(kMaxDelay) + ", а не «" + value + "»";
+            problem = DelayProblem("--delay", value);
             return false;
         }
         line.delay = delay;
@@ -204,6 +202,12 @@ bool ParseCommandLine(std::span<const std::string_view> args, CommandLine& line,
     if (!files.empty())
         line.file = std::string(files.front());
     return true;
+}
+
+std::string DelayProblem(std::string_view source, std::string_view value)
+{
+    return std::string(source) + ": нужно целое число микросекунд от 0 до " + std::to_string(kMaxDelay) + ", а не «" +
+           std::string(value) + "»";
 }
 
 std::string HelpText()

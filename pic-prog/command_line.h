@@ -25,6 +25,12 @@ struct CommandLine {
     bool version = false;
 };
 
+// The unit delay pic-prog accepts, from --delay or Preferences.ini.
+inline constexpr int32_t kMaxDelay = 1000000;
+
+// "SOURCE: нужно целое число микросекунд от 0 до ..., а не «VALUE»".
+std::string DelayProblem(std::string_view source, std::string_view value);
+
 // Exit codes of pic-prog.
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitDifferences = 1;

@@ -11,6 +11,8 @@ namespace {
 // stretch is spun.
 constexpr auto kSpinMargin = std::chrono::microseconds(1000);
 
+constexpr uint32_t kLongestUninterruptedUs = 20000;
+
 double Delays(const Wire& wire, int count)
 {
     // The unit delay does nothing at 9 us or less.
@@ -57,8 +59,17 @@ uint16_t ReceiveWord(Wire& wire)
 
 void WaitPrescribed(Wire& wire, uint32_t microseconds)
 {
-    if (!wire.dry)
-        WaitMicroseconds(microseconds);
+    if (!wire.dry) {
+        // A programming cycle (10 ms at most) is let finish; the long waits
+        // around switching the target end early on an interruption.
+        uint32_t left = microseconds;
+        while (left > kLongestUninterruptedUs && !Interrupted(wire)) {
+            WaitMicroseconds(kLongestUninterruptedUs);
+            left -= kLongestUninterruptedUs;
+        }
+        if (left <= kLongestUninterruptedUs)
+            WaitMicroseconds(left);
+    }
     Count(wire, microseconds);
 }
 

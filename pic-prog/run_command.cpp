@@ -7,6 +7,7 @@
 #include "hex_format.h"
 #include "ini_text.h"
 #include "link_state.h"
+#include "link_timing.h"
 #include "programmer_settings.h"
 #include "reports.h"
 #include "vantrel_pic.h"
@@ -137,8 +138,10 @@ bool CheckOutputFile(const CommandLine& line, std::string& problem)
     return true;
 }
 
-// Preferences.ini as the tools read it, with --port and --delay on top.
-std::string LoadSettings(const CommandLine& line)
+// Preferences.ini as the tools read it, with --port and --delay on top. A
+// unit delay out of range is refused as --delay's is: at two billion
+// microseconds a single bit would take half an hour.
+bool LoadSettings(const CommandLine& line, std::string& port, std::string& problem)
 {
     std::optional<ProgrammerSettings> settings = ReadProgrammerSettings();
     if (!settings) {
@@ -154,8 +157,13 @@ std::string LoadSettings(const CommandLine& line)
         settings->portName = *line.port;
     if (line.delay)
         settings->delay = *line.delay;
+    else if (settings->delay < 0 || settings->delay > kMaxDelay) {
+        problem = DelayProblem("Vantrel_Delay в Preferences.ini", std::to_string(settings->delay));
+        return false;
+    }
     Vantrel_Init(settings->delay, settings->dataOutInv, settings->dataInInv, settings->clockInv, settings->powerInv);
-    return settings->portName;
+    port = settings->portName;
+    return true;
 }
 
 const ChipInfo* Identify(const CommandLine& line, const ConfigArea& area, std::string& problem)
@@ -368,6 +376,9 @@ int RunCommand(const CommandLine& line)
     if (line.command == Command::Read && !CheckOutputFile(line, problem))
         return Fail(kExitUsage, problem);
     InstallInterruptHandler();
-    const std::string port = LoadSettings(line);
+    AbandonLongDelaysWhen(InterruptRequested);
+    std::string port;
+    if (!LoadSettings(line, port, problem))
+        return Fail(kExitUsage, problem);
     return RunOnTarget(line, port, hex);
 }

@@ -20,9 +20,12 @@ void DelayMicroseconds(int32_t n)
     // elapsed >= n / 1,000,000 s, compared in whole numbers: ticks * 10^6 >= n * frequency.
     const int64_t target = static_cast<int64_t>(n) * frequency.QuadPart;
     LARGE_INTEGER now {};
+    const bool abandonable = n >= kAbandonableDelayUs && g_abandonDelay != nullptr;
     do {
         ::QueryPerformanceCounter(&now);
-    } while ((now.QuadPart - start.QuadPart - overhead) * 1000000 < target);
+    } while ((now.QuadPart - start.QuadPart - overhead) * 1000000 < target && !(abandonable && g_abandonDelay()));
 }
+
+void AbandonLongDelaysWhen(bool (*check)()) { g_abandonDelay = check; }
 
 void SleepMilliseconds(int32_t ms) { ::Sleep(ms > 0 ? static_cast<DWORD>(ms) : 0); }

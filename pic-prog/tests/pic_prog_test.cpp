@@ -262,6 +262,25 @@ TEST_F(PicProg, CtrlCInTheMiddleLeavesTheTargetUnpowered)
     })) << "power stays off";
 }
 
+TEST_F(PicProg, ALongBitTimingNeitherHangsNorHoldsOffAnInterruption)
+{
+    UseVirtualProgrammer(2147483647);
+    const PicProgRun huge = Run({"info"});
+    EXPECT_EQ(huge.exitCode, 2) << huge.err;
+    EXPECT_NE(huge.err.find("Vantrel_Delay в Preferences.ini: нужно целое число микросекунд от 0 до 1000000, а не «2147483647»"),
+              std::string::npos) << huge.err;
+
+    // A second per bit: reading the identifiers alone would take minutes.
+    UseVirtualProgrammer(1000000);
+    const PicProgRun run = Run({"info"}, {.interruptAfterMs = 600});
+    EXPECT_EQ(run.signal, SIGINT) << run.err;
+    EXPECT_NE(run.err.find("прервано: питание микросхемы выключено, порт закрыт"), std::string::npos) << run.err;
+    const Record record = LineRecord();
+    ASSERT_FALSE(record.lines.empty());
+    EXPECT_LT(record.lines.back().timeNs, 5'000'000'000) << "ended within the bit that was under way, not the word";
+    EXPECT_EQ(record.Count(Kind::PowerOn), record.Count(Kind::PowerOff));
+}
+
 TEST_F(PicProg, ExitCodesSayWhatWentWrong)
 {
     Assemble();
