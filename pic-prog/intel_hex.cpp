@@ -91,17 +91,28 @@ bool DecodeRecord(std::string_view line, Record& record, std::string& what)
     return true;
 }
 
-std::string UnusableType(uint8_t type)
+// One line of the text, ended by LF, CR LF or a lone CR (old Mac editors).
+std::string_view NextLine(std::string_view& text)
 {
-    switch (type) {
-    case kExtendedSegment:
-        return "запись типа 02 (адрес сегмента 8086) не применяется к PIC";
-    case kStartSegment:
-    case kStartLinear:
-        return "запись типа " + Hex(type, 2).substr(2) + " (адрес запуска) не применяется к PIC";
-    default:
-        return "неизвестный тип записи " + Hex(type, 2).substr(2);
+    const size_t end = text.find_first_of("\r\n");
+    const std::string_view line = text.substr(0, end);
+    size_t skip = end == std::string_view::npos ? text.size() : end + 1;
+    if (end != std::string_view::npos && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n')
+        ++skip;
+    text.remove_prefix(skip);
+    return line;
+}
+
+bool TakeAddressBase(const Record& record, uint32_t& base, std::string& what)
+{
+    if (record.bytes.size() != 2) {
+        what = "запись расширенного адреса должна нести 2 байта, а несёт " + std::to_string(record.bytes.size());
+        return false;
     }
+    const uint32_t value = static_cast<uint32_t>(record.bytes[0] << 8 | record.bytes[1]);
+    // Type 02 gives a paragraph (16 bytes), type 04 the upper 16 bits.
+    base = record.type == kExtendedSegment ? value << 4 : value << 16;
+    return true;
 }
 
 }  // namespace
@@ -113,10 +124,10 @@ bool ReadIntelHex(std::string_view text, std::vector<HexData>& data, HexError& e
     int lineNumber = 0;
     int endLine = 0;
     int lastRecordLine = 0;
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);  // the UTF-8 byte-order mark some Windows editors put first
     while (!text.empty()) {
-        const size_t end = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        const std::string_view line = Trim(NextLine(text));
         ++lineNumber;
         if (line.empty())
             continue;
@@ -146,15 +157,15 @@ bool ReadIntelHex(std::string_view text, std::vector<HexData>& data, HexError& e
             endLine = lineNumber;
             break;
         case kExtendedLinear:
-            if (record.bytes.size() != 2) {
-                error.what = "запись расширенного адреса должна нести 2 байта, а несёт " +
-                             std::to_string(record.bytes.size());
+        case kExtendedSegment:
+            if (!TakeAddressBase(record, upper, error.what))
                 return false;
-            }
-            upper = static_cast<uint32_t>(record.bytes[0] << 8 | record.bytes[1]) << 16;
             break;
+        case kStartSegment:
+        case kStartLinear:
+            break;  // where an x86 starts; a PIC starts at its reset vector
         default:
-            error.what = UnusableType(record.type);
+            error.what = "неизвестный тип записи " + Hex(record.type, 2).substr(2);
             return false;
         }
     }

@@ -23,10 +23,11 @@ struct HexData {
     int line = 0;
 };
 
-// Reads the whole text. Blank lines and blanks around a record are allowed;
-// anything else that is not a well-formed record of type 00, 01 or 04 with
-// a correct checksum, a record after the end-of-file record, or a missing
-// end-of-file record is refused with its line.
+// Reads the whole text. A UTF-8 byte-order mark, LF, CR LF or CR line ends,
+// blank lines and blanks around a record are allowed; start address records
+// (03, 05) are skipped; anything else that is not a well-formed record of
+// type 00, 01, 02 or 04 with a correct checksum, a record after the
+// end-of-file record, or a missing end-of-file record is refused with its line.
 bool ReadIntelHex(std::string_view text, std::vector<HexData>& data, HexError& error);
 
 // INHX32 text: an extended linear address record wherever the upper half of

@@ -29,7 +29,11 @@ TEST(IntelHex, TakesWhatGpasmWritesInBothLayouts)
                                ":02400E00F13F80\r\n:084200004800690000007F0086\r\n:00000001FF\r\n";
     const std::string inhx8m = ":0A000000831686018312860A032886\n:084000000100020003000400AE\n"
                                ":02400E00F13F80\n:084200004800690000007F0086\n:00000001FF\n\n";
-    for (const std::string& text : {inhx32, inhx8m}) {
+    // As other tools write it: a byte-order mark, CR alone, start addresses, segment addressing.
+    const std::string foreign = "\xEF\xBB\xBF:0A000000831686018312860A032886\r:0400000300000000F9\r"
+                                ":084000000100020003000400AE\r:020000020400F8\r:02000E00F13FC0\r:020000020000FC\r"
+                                ":084200004800690000007F0086\r:0400000500000000F7\r:00000001FF\r";
+    for (const std::string& text : {inhx32, inhx8m, foreign}) {
         std::vector<HexData> data;
         HexError error;
         ASSERT_TRUE(ReadIntelHex(text, data, error)) << DescribeHexError(error);
@@ -64,8 +68,8 @@ TEST(IntelHex, RefusesBrokenFilesWithTheirLine)
         {":02000000FF3FC0\n:02000000FF3G00\n:00000001FF\n", 2, "недопустимый символ «G»"},
         {"0A000000831686018312860A032886\n:00000001FF\n", 1, "двоеточия"},
         {":020000\n:00000001FF\n", 1, "короче наименьшей"},
-        {":020000021000EC\n:00000001FF\n", 1, "типа 02 (адрес сегмента"},
-        {":0400000500000000F7\n:00000001FF\n", 1, "адрес запуска"},
+        {":020000060000F8\n:00000001FF\n", 1, "неизвестный тип записи 06"},
+        {":02000000FF3FC0\r:02000000FF3G00\r\n:00000001FF\r", 2, "недопустимый символ «G»"},
         {":00000001FF\n:02000000FF3FC0\n", 2, "после записи конца"},
         {":02000000FF3FC0\n\n", 1, "без записи конца"},
         {"", 0, "пуст"},
