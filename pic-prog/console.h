@@ -37,3 +37,7 @@ bool StandardErrorIsTerminal();
 
 // Width of the terminal standard error shows on; 0 when unknown.
 int TerminalColumns();
+
+// The C library's text for an errno value, in the user's language where the
+// system has it; empty for 0.
+std::string ErrorNumberText(int error);

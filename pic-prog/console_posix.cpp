@@ -1,6 +1,9 @@
 #include "console.h"
 
+#include <clocale>
 #include <csignal>
+#include <cstring>
+#include <locale.h>
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
@@ -53,4 +56,13 @@ int TerminalColumns()
     if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0)
         return 0;
     return size.ws_col;
+}
+
+std::string ErrorNumberText(int error)
+{
+    if (error == 0)
+        return {};
+    // Messages only: numbers and the rest of the program stay in the C locale.
+    static const locale_t messages = ::newlocale(LC_MESSAGES_MASK, "", static_cast<locale_t>(nullptr));
+    return messages != static_cast<locale_t>(nullptr) ? ::strerror_l(error, messages) : std::strerror(error);
 }

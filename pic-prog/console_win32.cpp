@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -106,4 +107,10 @@ int TerminalColumns()
     if (!::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info))
         return 0;
     return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+std::string ErrorNumberText(int error)
+{
+    // The C runtime has no translated texts; its English one is still the reason.
+    return error == 0 ? std::string() : std::string(std::strerror(error));
 }

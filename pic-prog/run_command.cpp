@@ -14,6 +14,7 @@
 #include "virtual_programmer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -49,6 +50,53 @@ std::optional<std::string> ReadStandardInput(size_t limit)
     return text;
 }
 
+std::filesystem::path PathOf(const std::string& utf8)
+{
+    // A plain narrow path would go through Windows' ANSI code page.
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string UnreadableFileReason(const std::string& name, int error)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(PathOf(name), ec);
+    std::string reason;
+    if (name == "-")
+        reason = "стандартный ввод не читается";
+    else if (status.type() == fs::file_type::not_found)
+        reason = "нет такого файла";
+    else if (fs::is_directory(status))
+        reason = "это каталог";
+    else if (fs::exists(status) && !fs::is_regular_file(status))
+        reason = "не обычный файл";
+    else if (error == EACCES)
+        reason = "нет прав на чтение";
+    else
+        reason = ErrorNumberText(error);
+    return "не удаётся прочитать файл " + name + (reason.empty() ? "" : ": " + reason);
+}
+
+// Why the port did not open, as the system said it.
+std::string PortProblem(const std::string& port, int error)
+{
+    std::string text = "не удалось открыть порт " + port;
+    if (sim::IsVirtualPortName(port))
+        return text + ": такого виртуального порта нет, или он занят другим запуском в этом каталоге";
+    switch (error) {
+    case 0: return text;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO: return text + ": нет такого устройства";
+    case EACCES:
+    case EPERM:
+        return text + ": нет прав (" + ErrorNumberText(error) +
+               "); в Linux добавьте себя в группу dialout (sudo usermod -aG dialout $USER) и войдите в систему заново";
+    case EBUSY: return text + ": порт занят другой программой";
+    default: return text + ": " + ErrorNumberText(error);
+    }
+}
+
 bool HasData(const std::vector<HexData>& data)
 {
     return std::ranges::any_of(data, [](const HexData& block) { return !block.bytes.empty(); });
@@ -56,10 +104,11 @@ bool HasData(const std::vector<HexData>& data)
 
 bool LoadHexFile(const CommandLine& line, std::vector<HexData>& data, std::string& problem)
 {
+    errno = 0;
     const std::optional<std::string> text =
         line.file == "-" ? ReadStandardInput(kMaxHexFileBytes + 1) : ReadFileText(line.file, kMaxHexFileBytes + 1);
     if (!text) {
-        problem = "не удаётся прочитать файл " + line.file;
+        problem = UnreadableFileReason(line.file, errno);
         return false;
     }
     if (text->size() > kMaxHexFileBytes) {
@@ -335,8 +384,9 @@ int RunOnTarget(const CommandLine& line, const std::string& port, const std::vec
 {
     if (InterruptRequested())
         EndAsInterrupted();
+    errno = 0;
     if (OpenCom_Port(port.c_str()) == 0)
-        return Fail(kExitNoTarget, "не удалось открыть порт " + port);
+        return Fail(kExitNoTarget, PortProblem(port, errno));
     if (Vantrel_Test() == 0) {
         CloseCom_Port();
         return Fail(kExitNoTarget, "на порту " + port + " не найден программатор");
