@@ -13,7 +13,7 @@ struct CommandName {
 
 constexpr CommandName kCommands[] = {
     {"info", Command::Info, false},   {"read", Command::Read, true},   {"write", Command::Write, true},
-    {"verify", Command::Verify, true}, {"erase", Command::Erase, false},
+    {"verify", Command::Verify, true}, {"erase", Command::Erase, false}, {"blank-check", Command::BlankCheck, false},
 };
 
 std::string KnownChipNames()

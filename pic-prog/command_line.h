@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-enum class Command { None, Info, Read, Write, Verify, Erase };
+enum class Command { None, Info, Read, Write, Verify, Erase, BlankCheck };
 
 struct CommandLine {
     Command command = Command::None;

@@ -257,6 +257,7 @@ const char* ProgressLabel(Command command)
     case Command::Write: return "Запись";
     case Command::Verify: return "Проверка";
     case Command::Erase: return "Стирание";
+    case Command::BlankCheck: return "Проверка чистоты";
     default: return "";
     }
 }
@@ -289,6 +290,8 @@ JobResult RunJob(Wire& wire, const CommandLine& line, Work& work)
     case Command::Write: return WriteImage(wire, chip, work.image, line.verify, ExtentOf(line), work.mismatches);
     case Command::Verify: return CompareImage(wire, chip, work.area, work.image, ExtentOf(line), work.mismatches);
     case Command::Erase: return EraseImage(wire, chip, line.verify, work.mismatches);
+    case Command::BlankCheck:
+        return CompareImage(wire, chip, work.area, EmptyImage(chip), Extent::WholeChip, work.mismatches);
     default: return JobResult::Done;
     }
 }
@@ -362,6 +365,9 @@ int Report(const CommandLine& line, const Work& work)
     }
     if (!work.mismatches.empty()) {
         PrintOut(MismatchList(chip, work.mismatches));
+        if (line.command == Command::BlankCheck)
+            return Fail(kExitDifferences, std::string(chip.name) + " не пуст: ячеек не в стёртом состоянии — " +
+                                              std::to_string(work.mismatches.size()));
         return Fail(kExitDifferences, "найдено различий: " + std::to_string(work.mismatches.size()));
     }
     const bool checked = line.verify || line.command == Command::Verify;
@@ -372,6 +378,9 @@ int Report(const CommandLine& line, const Work& work)
         break;
     case Command::Verify:
         Say(std::string(chip.name) + " совпадает с файлом, проверено" + took + ": " + HeldSummary(CountHeld(work.image)));
+        break;
+    case Command::BlankCheck:
+        Say(std::string(chip.name) + " пуст, проверено" + took);
         break;
     default:
         Say(std::string(chip.name) + (checked ? " стёрт и проверен" : " стёрт без проверки") + took);

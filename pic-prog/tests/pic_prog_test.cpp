@@ -201,6 +201,10 @@ TEST_F(PicProg, SaysMatchesOnlyForTheChipTheFileDescribes)
     EXPECT_EQ(back.data[0].value, 0x48);
     EXPECT_EQ(out.err.find(':'), out.err.find("pic-prog:") + 8) << "no HEX on standard error:\n" << out.err;
 
+    const PicProgRun used = Run({"blank-check"});
+    EXPECT_EQ(used.exitCode, 1) << used.err;
+    EXPECT_TRUE(used.out.starts_with("память программ, адрес 0x0000: нужно 0x3FFF, прочитано 0x1683\n")) << used.out;
+
     ::chmod((dir_.path / "virtual-pic.hex").c_str(), 0444);
     const PicProgRun unsaved = Run({"erase"});
     EXPECT_EQ(unsaved.exitCode, 3) << unsaved.err;
@@ -306,6 +310,7 @@ TEST_F(PicProg, ExitCodesSayWhatWentWrong)
         {{"read", "new.hex", "--no-verify", "--port", "VIRTUAL"}, 2, "--no-verify действует только с командами"},
         {{"erase", "--only-file", "--port", "VIRTUAL"}, 2, "--only-file действует только с командами"},
         {{"erase", "--no-verify", "--port", "virtual", "--delay", "10"}, 0, "PIC16F84A стёрт без проверки"},
+        {{"blank-check", "--port", "VIRTUAL-EMPTY", "--device", "PIC16F84A", "--delay", "10"}, 0, "PIC16F84A пуст"},
         {{"info", "--port", "ttyNOSUCHPORT7"}, 3, "не удалось открыть порт ttyNOSUCHPORT7: нет такого устройства"},
         {{"write", "prog.hex", "--port", "VIRTUAL-NOADAPTER"}, 3, "на порту VIRTUAL-NOADAPTER не найден программатор"},
         {{"write", "prog.hex", "--port", "VIRTUAL-EMPTY"}, 3, "идентификатор устройства не прочитан (3FFF)"},
