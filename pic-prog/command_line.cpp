@@ -62,7 +62,7 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
     const bool hasInline = equals != std::string_view::npos;
     const std::string_view inlineValue = hasInline ? arg.substr(equals + 1) : std::string_view{};
     const bool flag = option == "--help" || option == "-h" || option == "--version" || option == "--no-verify" ||
-                      option == "--force" || option == "--only-file";
+                      option == "--force" || option == "--only-file" || option == "--dry-run";
     if (flag && hasInline) {
         problem = std::string(option) + " не принимает значения";
         return false;
@@ -78,6 +78,8 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
         line.force = true;
     } else if (option == "--only-file") {
         line.onlyFile = true;
+    } else if (option == "--dry-run") {
+        line.dryRun = true;
     } else if (option == "--port") {
         if (!TakeValue(args, i, option, inlineValue, hasInline, value, problem))
             return false;
@@ -154,6 +156,7 @@ bool CheckOptionsApply(const CommandLine& line, std::string& problem)
         {!line.verify, write || erase, "--no-verify", "командами write и erase"},
         {line.force, line.command == Command::Read, "--force", "командой read"},
         {line.onlyFile, write || line.command == Command::Verify, "--only-file", "командами write и verify"},
+        {line.dryRun, write || erase, "--dry-run", "командами write и erase"},
     };
     for (const auto& o : options) {
         if (o.given && !o.applies) {

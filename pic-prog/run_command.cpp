@@ -333,6 +333,8 @@ JobResult WorkOnChip(Wire& wire, Progress& progress, const CommandLine& line, co
             return JobResult::Done;
         }
     }
+    if (line.dryRun)
+        return JobResult::Done;
     return RunJobWithProgress(wire, progress, line, work);
 }
 
@@ -348,6 +350,12 @@ int Report(const CommandLine& line, const Work& work)
     const std::string took = " за " + Seconds(work.seconds);
     if ((line.command == Command::Read || line.command == Command::Verify) && CodeProtected(chip, work.area.config))
         Say("включена защита кода: память программ и данных читается не такой, какая она есть");
+    if (line.dryRun) {
+        Say("пробный запуск, микросхема не изменена: " + std::string(chip.name) + " был бы стёрт" +
+            (line.command == Command::Write ? " и записан из " + line.file + ": " + HeldSummary(CountHeld(work.image))
+                                            : ""));
+        return kExitDone;
+    }
     const bool changesChip = line.command == Command::Write || line.command == Command::Erase;
     if (changesChip && !work.unsaved.empty())
         return Fail(kExitNoTarget, "память виртуальной микросхемы не сохранена: " + work.unsaved);

@@ -201,6 +201,9 @@ TEST_F(PicProg, SaysMatchesOnlyForTheChipTheFileDescribes)
     EXPECT_EQ(back.data[0].value, 0x48);
     EXPECT_EQ(out.err.find(':'), out.err.find("pic-prog:") + 8) << "no HEX on standard error:\n" << out.err;
 
+    const PicProgRun dry = Run({"erase", "--dry-run"});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_NE(dry.err.find("пробный запуск, микросхема не изменена: PIC16F84A был бы стёрт"), std::string::npos) << dry.err;
     const PicProgRun used = Run({"blank-check"});
     EXPECT_EQ(used.exitCode, 1) << used.err;
     EXPECT_TRUE(used.out.starts_with("память программ, адрес 0x0000: нужно 0x3FFF, прочитано 0x1683\n")) << used.out;
