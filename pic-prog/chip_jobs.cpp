@@ -232,6 +232,17 @@ JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, Ch
     return JobResult::Done;
 }
 
+JobResult ReadDataMemory(Wire& wire, const ChipInfo& chip, std::vector<ImageCell>& data)
+{
+    // Without program cells the walk goes straight to data memory.
+    ChipImage image = EmptyImage(chip);
+    image.program.clear();
+    std::vector<Mismatch> none;
+    const JobResult result = WalkMemories(wire, chip, image, Walk::Read, none);
+    data = image.data;
+    return result;
+}
+
 JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, const ChipImage& image,
                        Extent extent, std::vector<Mismatch>& mismatches)
 {

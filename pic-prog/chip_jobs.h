@@ -50,6 +50,9 @@ JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, b
 // Every location into image (identifiers and configuration from area).
 JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, ChipImage& image);
 
+// Data memory alone, every byte of it, into data.
+JobResult ReadDataMemory(Wire& wire, const ChipInfo& chip, std::vector<ImageCell>& data);
+
 // Reads each location the extent covers and notes those that differ.
 JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, const ChipImage& image, Extent extent,
                        std::vector<Mismatch>& mismatches);

@@ -62,7 +62,8 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
     const bool hasInline = equals != std::string_view::npos;
     const std::string_view inlineValue = hasInline ? arg.substr(equals + 1) : std::string_view{};
     const bool flag = option == "--help" || option == "-h" || option == "--version" || option == "--no-verify" ||
-                      option == "--force" || option == "--only-file" || option == "--dry-run";
+                      option == "--force" || option == "--only-file" || option == "--dry-run" ||
+                      option == "--keep-data";
     if (flag && hasInline) {
         problem = std::string(option) + " не принимает значения";
         return false;
@@ -78,6 +79,8 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
         line.force = true;
     } else if (option == "--only-file") {
         line.onlyFile = true;
+    } else if (option == "--keep-data") {
+        line.keepData = true;
     } else if (option == "--dry-run") {
         line.dryRun = true;
     } else if (option == "--port") {
@@ -157,6 +160,7 @@ bool CheckOptionsApply(const CommandLine& line, std::string& problem)
         {line.force, line.command == Command::Read, "--force", "командой read"},
         {line.onlyFile, write || line.command == Command::Verify, "--only-file", "командами write и verify"},
         {line.dryRun, write || erase, "--dry-run", "командами write и erase"},
+        {line.keepData, write, "--keep-data", "командой write"},
     };
     for (const auto& o : options) {
         if (o.given && !o.applies) {
@@ -249,6 +253,8 @@ std::string HelpText()
            "  --only-file      write, verify: сравнивать только ячейки, которые есть в файле\n"
            "  --dry-run        write, erase: определить микросхему и сказать, что было бы\n"
            "                   сделано, ничего не меняя\n"
+           "  --keep-data      write: сохранить память данных микросхемы (прочитать её до\n"
+           "                   стирания и записать обратно); данные из файла не пишутся\n"
            "  --force          read: заменить существующий обычный файл\n"
            "Параметр, который с данной командой ничего не делает, — ошибка.\n"
            "\n"

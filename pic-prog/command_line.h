@@ -21,6 +21,7 @@ struct CommandLine {
     bool verify = true;
     bool force = false;
     bool onlyFile = false;  // compare only the locations the file gives
+    bool keepData = false;  // write: the chip's data memory is written back, not the file's
     bool dryRun = false;    // identify the chip, say what would be done, change nothing
     bool help = false;
     bool version = false;

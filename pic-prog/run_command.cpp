@@ -287,7 +287,14 @@ JobResult RunJob(Wire& wire, const CommandLine& line, Work& work)
     const ChipInfo& chip = *work.chip;
     switch (line.command) {
     case Command::Read: return ReadImage(wire, chip, work.area, work.image);
-    case Command::Write: return WriteImage(wire, chip, work.image, line.verify, ExtentOf(line), work.mismatches);
+    case Command::Write:
+        if (line.keepData) {
+            if (ReadDataMemory(wire, chip, work.image.data) == JobResult::Interrupted)
+                return JobResult::Interrupted;
+            for (ImageCell& cell : work.image.data)
+                cell.held = true;
+        }
+        return WriteImage(wire, chip, work.image, line.verify, ExtentOf(line), work.mismatches);
     case Command::Verify: return CompareImage(wire, chip, work.area, work.image, ExtentOf(line), work.mismatches);
     case Command::Erase: return EraseImage(wire, chip, line.verify, work.mismatches);
     case Command::BlankCheck:

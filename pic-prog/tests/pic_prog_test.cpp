@@ -187,6 +187,10 @@ TEST_F(PicProg, SaysMatchesOnlyForTheChipTheFileDescribes)
     EXPECT_NE(whole.err.find("найдено различий: 4"), std::string::npos) << whole.err;
     const PicProgRun onlyFile = Run({"verify", "--only-file", "-"}, {.standardInput = dir_.path / "code.hex"});
     EXPECT_EQ(onlyFile.exitCode, 0) << onlyFile.err;
+    // Firmware that keeps calibration in the EEPROM is rewritten around it.
+    const PicProgRun keep = Run({"write", "--keep-data", "code.hex"});
+    EXPECT_EQ(keep.exitCode, 0) << keep.err;
+    EXPECT_EQ(Run({"verify", "prog.hex"}).exitCode, 0) << "the EEPROM bytes the file lacks are still there";
 
     // What the virtual chip cannot keep, or what silicon would not have taken, is no success.
     const PicProgRun fast = Run({"write", "prog.hex", "--delay", "0"});
