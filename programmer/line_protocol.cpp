@@ -5,6 +5,7 @@
 
 #include "serial_line.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -27,7 +28,7 @@ LinkState& CurrentLinkState() { return g_link; }
 int32_t VANTREL_CALL Vantrel_Init(int32_t delayMicroseconds, int32_t dataOutInverted, int32_t dataInInverted,
                      int32_t clockInverted, int32_t powerInverted)
 {
-    g_link.BitDelay = delayMicroseconds;
+    g_link.BitDelay = std::clamp<int32_t>(delayMicroseconds, 0, VANTREL_MAX_DELAY);
     g_link.DataOutInverted = static_cast<uint8_t>(dataOutInverted);
     g_link.DataInInverted = static_cast<uint8_t>(dataInInverted);
     g_link.ClockInverted = static_cast<uint8_t>(clockInverted);

@@ -1,6 +1,7 @@
 // Wirelet, the serial-port test terminal.
 #include "display_check.h"
 #include "port_api.h"
+#include "program_arguments.h"
 #include "settings_file.h"
 #include "terminal_window.h"
 #include "wirelet_startup.h"
@@ -13,6 +14,8 @@
 
 int main(int argc, char** argv)
 {
+    if (const int exitCode = AnswerArguments(argc, argv, kWireletUsage); exitCode >= 0)
+        return exitCode;
     const bool displayNamed = PreferDisplayPlatforms();
     std::unique_ptr<QApplication> app;
     if (displayNamed)

@@ -37,6 +37,8 @@ void ReadThroughLibrary()
         ShowMessageBox("Ошибка", "Файл Preferences.ini не найден", MessageBoxError);
         settings = ProgrammerSettings{};
     }
+    if (const std::string warning = DelayRangeWarning(*settings); !warning.empty())
+        ShowMessageBox("Предупреждение", warning, MessageBoxWarning);
     CallExport("Vantrel_Init", settings->delay, settings->dataOutInv, settings->dataInInv, settings->clockInv,
                settings->powerInv);
     if (CallExport("OpenCom_Port", settings->portName.c_str()) == 0) {
@@ -51,8 +53,13 @@ void ReadThroughLibrary()
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    const ProgramUsage usage{"pic-read-data-dyn",
+                             "читает первые десять байтов памяти данных PIC через библиотеку Vantrel_PIC",
+                             kToolSettings};
+    if (const int exitCode = AnswerArguments(argc, argv, usage); exitCode >= 0)
+        return exitCode;
     KeepRunningWithClosedOutput();
     g_library = LoadSharedLibrary(kVantrelLibraryFile);
     if (!g_library) {

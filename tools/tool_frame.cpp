@@ -4,8 +4,10 @@
 #include "programmer_settings.h"
 #include "vantrel_pic.h"
 
-int RunTool(ToolJob job)
+int RunTool(int argc, char** argv, const ProgramUsage& usage, ToolJob job)
 {
+    if (const int exitCode = AnswerArguments(argc, argv, usage); exitCode >= 0)
+        return exitCode;
     KeepRunningWithClosedOutput();
     LoadProgrammerSettings();
     if (OpenCom_Port(ProgrammerPortName().c_str()) == 0) {
