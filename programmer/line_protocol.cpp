@@ -50,6 +50,7 @@ int32_t VANTREL_CALL CloseCom_Port(void)
     if (g_link.PortHandle != 0)
         SerialLine_Close(g_link.PortHandle);
     g_link.PortHandle = 0;
+    g_link.PowerOn = false;
     return 0;
 }
 
@@ -75,7 +76,8 @@ int32_t VANTREL_CALL Vantrel_StartStop(int32_t on)
     SetClock(0);
     SetDataOut(0);
     SleepMilliseconds(40);
-    SetPower((on & 0xFF) != 0 ? 1 : 0);
+    g_link.PowerOn = (on & 0xFF) != 0;
+    SetPower(g_link.PowerOn ? 1 : 0);
     return 0;
 }
 

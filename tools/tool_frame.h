@@ -24,7 +24,8 @@ int RunTool(int argc, char** argv, const ProgramUsage& usage, ToolJob job);
 // Where every tool's settings live, for its usage text.
 inline constexpr const char* kToolSettings = "файл Preferences.ini в текущем каталоге (ComPortName, Vantrel_Delay...)";
 
-// The plain millisecond waits of the jobs.
+// The plain millisecond waits of the jobs; a tool stopped by a signal
+// closes down at the end of one (close_on_signal.h).
 void WaitMilliseconds(int ms);
 
 // The start-up failures (a port name cut to a readable length; where the

@@ -1,5 +1,6 @@
 // Waits and start-up messages shared by every tool, including the one that
 // drives the adapter through the shared library.
+#include "close_on_signal.h"
 #include "link_timing.h"
 #include "message_box.h"
 #include "serial_line.h"
@@ -8,7 +9,11 @@
 
 #include <cstdio>
 
-void WaitMilliseconds(int ms) { SleepMilliseconds(ms); }
+void WaitMilliseconds(int ms)
+{
+    SleepMilliseconds(ms);
+    EndIfSignalled();
+}
 
 void ReportPortNotOpened(const std::string& portName)
 {
