@@ -2,6 +2,7 @@
 #include "display_check.h"
 #include "port_api.h"
 #include "program_arguments.h"
+#include "quit_on_signal.h"
 #include "settings_file.h"
 #include "terminal_window.h"
 #include "wirelet_startup.h"
@@ -26,7 +27,11 @@ int main(int argc, char** argv)
     }
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/wirelet/wirelet.xpm")));
-    const std::unique_ptr<TerminalWindow> window = StartTerminal(SystemSerialPortApi(), SettingsFilePath());
+    CatchQuitSignals();
+    std::unique_ptr<TerminalWindow> window = StartTerminal(SystemSerialPortApi(), SettingsFilePath());
+    CloseWindowOnSignal(window.get());
     app->exec();
+    window.reset();
+    EndIfClosedBySignal();
     return 0;
 }

@@ -3,7 +3,9 @@
 leaves the port as it found it: the same `stty -a` as before, exclusive use
 (TIOCEXCL) and the lock gone; and it ends as killed by that signal.
 The port is a pseudo-terminal slave, so no real port is touched.
-Usage: signal_close_test.py TOOL..."""
+Wirelet, whose port is COM1, gets the pty bound over /dev/ttyS0 in a private
+mount namespace, with a console list of its own.
+Usage: signal_close_test.py [--wirelet] PROGRAM..."""
 import fcntl, os, signal, subprocess, sys, tempfile, time
 
 TIOCGEXCL = 0x80045440
@@ -32,6 +34,16 @@ def exclusive(path):
         os.close(fd)
 
 
+def command(program, path, directory):
+    if not WIRELET:
+        return [program]
+    empty = os.path.join(directory, "no-console")
+    open(empty, "w").close()
+    return ["unshare", "-m", "sh", "-c",
+            f"mount --bind '{path}' /dev/ttyS0 && mount --bind '{empty}' /sys/class/tty/console/active && "
+            f"exec '{program}'"]
+
+
 def run(tool, sig, directory):
     master, slave = os.openpty()
     path = os.ttyname(slave)
@@ -40,10 +52,10 @@ def run(tool, sig, directory):
     before = stty(path)
     with open(os.path.join(directory, "Preferences.ini"), "w") as f:
         f.write(f"ComPortName = {path}\nVantrel_Delay = 0\n")
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", XDG_CACHE_HOME=os.path.join(directory, "cache"))
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
-    child = subprocess.Popen([tool], cwd=directory, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    child = subprocess.Popen(command(tool, path, directory), cwd=directory, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     problems = []
     deadline = time.monotonic() + 5
     while not locked_by_other(path):
@@ -52,7 +64,7 @@ def run(tool, sig, directory):
             break
         time.sleep(0.01)
     if not problems:
-        time.sleep(0.2)  # inside the job's first wait
+        time.sleep(0.2)  # inside the job's first wait, or Wirelet's event loop
         child.send_signal(sig)
     status = child.wait(timeout=10)
     if not problems:
@@ -70,7 +82,17 @@ def run(tool, sig, directory):
     return problems
 
 
+WIRELET = False
+
+
 def main():
+    global WIRELET
+    if sys.argv[1:2] == ["--wirelet"]:
+        WIRELET = True
+        del sys.argv[1]
+        if subprocess.run(["unshare", "-m", "true"], capture_output=True).returncode != 0:
+            print("no private mount namespace here: skipped")
+            return 77
     failed = False
     with tempfile.TemporaryDirectory() as directory:
         for tool in sys.argv[1:]:
@@ -79,7 +101,7 @@ def main():
                     failed = True
                     print(f"{os.path.basename(tool)} {sig.name}: {problem}")
     if not failed:
-        print("every tool closed the port on every signal")
+        print("every program closed the port on every signal")
     return 1 if failed else 0
 
 
