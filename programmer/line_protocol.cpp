@@ -5,6 +5,7 @@
 
 #include "serial_line.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -27,7 +28,7 @@ LinkState& CurrentLinkState() { return g_link; }
 int32_t VANTREL_CALL Vantrel_Init(int32_t delayMicroseconds, int32_t dataOutInverted, int32_t dataInInverted,
                      int32_t clockInverted, int32_t powerInverted)
 {
-    g_link.BitDelay = delayMicroseconds;
+    g_link.BitDelay = std::clamp<int32_t>(delayMicroseconds, 0, VANTREL_MAX_DELAY);
     g_link.DataOutInverted = static_cast<uint8_t>(dataOutInverted);
     g_link.DataInInverted = static_cast<uint8_t>(dataInInverted);
     g_link.ClockInverted = static_cast<uint8_t>(clockInverted);
@@ -49,6 +50,7 @@ int32_t VANTREL_CALL CloseCom_Port(void)
     if (g_link.PortHandle != 0)
         SerialLine_Close(g_link.PortHandle);
     g_link.PortHandle = 0;
+    g_link.PowerOn = false;
     return 0;
 }
 
@@ -74,7 +76,8 @@ int32_t VANTREL_CALL Vantrel_StartStop(int32_t on)
     SetClock(0);
     SetDataOut(0);
     SleepMilliseconds(40);
-    SetPower((on & 0xFF) != 0 ? 1 : 0);
+    g_link.PowerOn = (on & 0xFF) != 0;
+    SetPower(g_link.PowerOn ? 1 : 0);
     return 0;
 }
 

@@ -13,6 +13,7 @@ struct LinkState {
     uint8_t DataInInverted = 0;
     uint8_t ClockInverted = 0;
     uint8_t PowerInverted = 0;
+    bool PowerOn = false;  // the target powered by Vantrel_StartStop(1)
 };
 
 // The one link state of this process.

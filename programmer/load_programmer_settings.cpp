@@ -18,6 +18,8 @@ void LoadProgrammerSettings()
         ShowMessageBox("Ошибка", "Файл Preferences.ini не найден", MessageBoxError);
         settings = ProgrammerSettings{};
     }
+    if (const std::string warning = DelayRangeWarning(*settings); !warning.empty())
+        ShowMessageBox("Предупреждение", warning, MessageBoxWarning);
     Vantrel_Init(settings->delay, settings->dataOutInv, settings->dataInInv, settings->clockInv, settings->powerInv);
     ProgrammerPortName() = settings->portName;
 }

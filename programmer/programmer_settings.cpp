@@ -1,6 +1,9 @@
 #include "programmer_settings.h"
 
 #include "ini_text.h"
+#include "vantrel_pic.h"
+
+#include <algorithm>
 
 ProgrammerSettings ParseProgrammerSettings(std::string_view text)
 {
@@ -27,4 +30,13 @@ std::optional<ProgrammerSettings> ReadProgrammerSettings(const std::string& path
     if (!text)
         return std::nullopt;
     return ParseProgrammerSettings(*text);
+}
+
+std::string DelayRangeWarning(const ProgrammerSettings& settings)
+{
+    const int32_t used = std::clamp<int32_t>(settings.delay, 0, VANTREL_MAX_DELAY);
+    if (used == settings.delay)
+        return {};
+    return "Vantrel_Delay = " + std::to_string(settings.delay) + " вне допустимого диапазона 0-" +
+           std::to_string(VANTREL_MAX_DELAY) + " мкс; используется " + std::to_string(used) + " мкс";
 }

@@ -23,6 +23,10 @@ inline constexpr const char* kProgrammerSettingsFile = "Preferences.ini";
 // default, a present one without digits reads as 0.
 ProgrammerSettings ParseProgrammerSettings(std::string_view text);
 
+// The warning about a Vantrel_Delay outside 0..VANTREL_MAX_DELAY, which the
+// adapter code clamps; empty when the value is in range.
+std::string DelayRangeWarning(const ProgrammerSettings& settings);
+
 // Reads and parses the file; nullopt when it cannot be opened.
 std::optional<ProgrammerSettings> ReadProgrammerSettings(const std::string& path = kProgrammerSettingsFile);
 
@@ -31,5 +35,5 @@ std::string& ProgrammerPortName();
 
 // Reads Preferences.ini into the process's link state and port name. A file
 // that cannot be opened gives the message box "Файл Preferences.ini не найден"
-// and the defaults.
+// and the defaults; a delay out of range gives a warning box.
 void LoadProgrammerSettings();

@@ -29,9 +29,15 @@
 extern "C" {
 #endif
 
+// The longest unit delay, in microseconds (one second): the range 0 to
+// VANTREL_MAX_DELAY is what pic-prog's --delay accepts too.
+#define VANTREL_MAX_DELAY 1000000
+
 // Stores the unit delay D (microseconds; 9 or less: none) and the four
-// inversion flags. A flag inverts its line only when its low 8 bits equal 1.
-// Returns 0.
+// inversion flags. A delay outside 0..VANTREL_MAX_DELAY is taken as the
+// nearer end (a negative one as 0, no delay), so that a stray value cannot
+// make every bit take minutes. A flag inverts its line only when its low 8
+// bits equal 1. Returns 0.
 VANTREL_EXPORT int32_t VANTREL_CALL Vantrel_Init(int32_t delayMicroseconds, int32_t dataOutInverted,
                                                  int32_t dataInInverted, int32_t clockInverted,
                                                  int32_t powerInverted);

@@ -31,11 +31,17 @@ enum HandshakeMode : int32_t {
 // from this process or any other, root included, and so does a later open
 // by any other program, except one running as root that takes no flock lock.
 // A program that had the port open before us is not kept out. The system
-// console is never opened (0, and one line on standard error). Queue sizes
+// console is never opened (0; SerialLine_IsSystemConsole tells why). Nothing
+// is ever printed or shown. Queue sizes
 // are advisory. Returns the handle, or 0 when the device cannot be opened. A
 // mode the device refuses or cannot parse still gives a handle, with the port
 // in the state it had.
 int32_t SerialLine_Open(const char* settings, int32_t handshake, int32_t inputQueue, int32_t outputQueue);
+
+// 1 when the settings string's port name is the machine's system console,
+// which SerialLine_Open refuses; lets a caller whose open failed say why.
+// Always 0 on Windows.
+int32_t SerialLine_IsSystemConsole(const char* settings);
 
 // Closes the port without waiting: output not yet sent is discarded, and the
 // device gets back the settings it had before the open. 1 on success, 0 on

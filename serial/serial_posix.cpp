@@ -248,7 +248,7 @@ void MakeRaw(int fd)
 std::unique_ptr<SerialDevice> OpenSystemDevice(const std::string& path)
 {
     // Checked before the open, which alone would already raise DTR and RTS.
-    if (RefuseSystemConsole(path, SystemConsolePaths(ReadConsoleActiveList())))
+    if (IsSystemConsole(path, SystemConsolePaths(ReadConsoleActiveList())))
         return nullptr;
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)

@@ -15,6 +15,6 @@ std::string ReadConsoleActiveList();
 std::vector<std::string> SystemConsolePaths(std::string_view activeList);
 
 // True when path is one of consoles, by its name or as the same character
-// device under another name (a link, a device node elsewhere). Then one line
-// on standard error says so and how to name another port.
-bool RefuseSystemConsole(const std::string& path, const std::vector<std::string>& consoles);
+// device under another name (a link, a device node elsewhere). Says nothing:
+// the programs tell their users how to name another port.
+bool IsSystemConsole(const std::string& path, const std::vector<std::string>& consoles);

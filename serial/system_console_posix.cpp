@@ -1,6 +1,8 @@
 #include "system_console.h"
 
-#include <cstdio>
+#include "port_names.h"
+#include "serial_line.h"
+
 #include <fstream>
 #include <iterator>
 #include <sys/stat.h>
@@ -39,16 +41,19 @@ std::vector<std::string> SystemConsolePaths(std::string_view activeList)
     return paths;
 }
 
-bool RefuseSystemConsole(const std::string& path, const std::vector<std::string>& consoles)
+bool IsSystemConsole(const std::string& path, const std::vector<std::string>& consoles)
 {
     for (const std::string& console : consoles) {
-        if (path == console || SameCharacterDevice(path, console)) {
-            std::fprintf(stderr,
-                         "Порт %s не открыт: это системная консоль. Укажите другой порт: в Preferences.ini "
-                         "строкой ComPortName = (например, ttyUSB0), в Wirelet кнопкой «Настроить порт».\n",
-                         path.c_str());
+        if (path == console || SameCharacterDevice(path, console))
             return true;
-        }
     }
     return false;
+}
+
+int32_t SerialLine_IsSystemConsole(const char* settings)
+{
+    if (!settings)
+        return 0;
+    const std::string path = DevicePathForPortName(PortNameOf(settings));
+    return !path.empty() && IsSystemConsole(path, SystemConsolePaths(ReadConsoleActiveList())) ? 1 : 0;
 }

@@ -1,6 +1,8 @@
 // Wirelet, the serial-port test terminal.
 #include "display_check.h"
 #include "port_api.h"
+#include "program_arguments.h"
+#include "quit_on_signal.h"
 #include "settings_file.h"
 #include "terminal_window.h"
 #include "wirelet_startup.h"
@@ -13,6 +15,8 @@
 
 int main(int argc, char** argv)
 {
+    if (const int exitCode = AnswerArguments(argc, argv, kWireletUsage); exitCode >= 0)
+        return exitCode;
     const bool displayNamed = PreferDisplayPlatforms();
     std::unique_ptr<QApplication> app;
     if (displayNamed)
@@ -23,7 +27,11 @@ int main(int argc, char** argv)
     }
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/wirelet/wirelet.xpm")));
-    const std::unique_ptr<TerminalWindow> window = StartTerminal(SystemSerialPortApi(), SettingsFilePath());
+    CatchQuitSignals();
+    std::unique_ptr<TerminalWindow> window = StartTerminal(SystemSerialPortApi(), SettingsFilePath());
+    CloseWindowOnSignal(window.get());
     app->exec();
+    window.reset();
+    EndIfClosedBySignal();
     return 0;
 }

@@ -23,6 +23,9 @@ struct SerialPortApi {
     // Blocks until an input line changes: 1; 0 when a signal ended it; -1
     // when the port cannot wait for its lines. Called from a second thread.
     int32_t (*waitLineChange)(int32_t handle);
+    // 1 when the settings string names the system console, which open
+    // refuses; null where no port can be that.
+    int32_t (*isSystemConsole)(const char* settings) = nullptr;
 };
 
 // The machine's serial ports through the serial line service.

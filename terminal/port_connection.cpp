@@ -1,6 +1,9 @@
 #include "port_connection.h"
 
+#include "shown_name.h"
+
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -16,6 +19,9 @@ int32_t PortConnection::Reopen(const PortSettings& settings)
     Close();
     handle_ = api_.open(mode.c_str(), settings.handshakeMode, 1, 1);
     SettlePause();
+    if (!IsOpen() && api_.isSystemConsole && api_.isSystemConsole(mode.c_str()))
+        std::fprintf(stderr, "Порт %s не открыт: это системная консоль. Выберите другой порт кнопкой «Настроить порт».\n",
+                     ShownName(settings.portName).c_str());
     if (IsOpen() && settings.flowControlIndex == kFlowXonXoff)
         api_.setXonXoffChars(handle_, settings.xonByte, settings.xoffByte);
     return IsOpen() ? handle_ : 0;

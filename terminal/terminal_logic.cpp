@@ -1,6 +1,7 @@
 #include "terminal_logic.h"
 
 #include "settings_file.h"
+#include "shown_name.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ void ApplySettings(TerminalState& state, const SettingsChoices& choices, bool rt
 
 PortStatus PortStatusOf(const TerminalState& state)
 {
-    const std::string& name = state.settings.portName;
+    const std::string name = ShownName(state.settings.portName);
     if (state.connection.IsOpen())
         return {true, " Порт " + name + " открыт", kPortOpenColour};
     return {false, " Ошибка! Порт " + name + " недоступен.", kPortFailedColour};

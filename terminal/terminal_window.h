@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -105,6 +106,9 @@ private:
     std::unique_ptr<QSocketNotifier> inputNotifier_;
     LineWatcher lineWatcher_;
     int watchGeneration_ = 0;  // drops what an earlier watcher still had queued
+    // A line-change event is queued and no tick has run since: a line that
+    // toggles fast queues no more, so it costs at most one tick per period.
+    std::atomic<bool> lineEventPending_{false};
     QTimer safetyTimer_;
     QElapsedTimer sinceTick_;
     QColor lampColour_ = ToQColor(kLampIdle);

@@ -11,4 +11,7 @@ ToolResult ReadDataWithLinkedProtocol()
 
 }  // namespace
 
-int main() { return RunTool(ReadDataWithLinkedProtocol); }
+int main(int argc, char** argv)
+{
+    return RunTool(argc, argv, {"pic-read-data", "читает первые десять байтов памяти данных PIC через программатор Vantrel", kToolSettings}, ReadDataWithLinkedProtocol);
+}

@@ -36,4 +36,7 @@ ToolResult ReadIdentifiers()
 
 }  // namespace
 
-int main() { return RunTool(ReadIdentifiers); }
+int main(int argc, char** argv)
+{
+    return RunTool(argc, argv, {"pic-read-ids", "читает идентификаторы и слово конфигурации PIC через программатор Vantrel", kToolSettings}, ReadIdentifiers);
+}

@@ -26,4 +26,7 @@ ToolResult ReadProgramMemory()
 
 }  // namespace
 
-int main() { return RunTool(ReadProgramMemory); }
+int main(int argc, char** argv)
+{
+    return RunTool(argc, argv, {"pic-read-program", "читает первые десять слов памяти программ PIC через программатор Vantrel", kToolSettings}, ReadProgramMemory);
+}

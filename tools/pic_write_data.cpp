@@ -7,4 +7,7 @@ ToolResult WriteDataMemory() { return RunProgrammingJob({200, 3, 11, "Памят
 
 }  // namespace
 
-int main() { return RunTool(WriteDataMemory); }
+int main(int argc, char** argv)
+{
+    return RunTool(argc, argv, {"pic-write-data", "стирает память данных PIC и записывает в неё байты 1-10", kToolSettings}, WriteDataMemory);
+}

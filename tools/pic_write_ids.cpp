@@ -36,4 +36,7 @@ ToolResult WriteIdentifiers()
 
 }  // namespace
 
-int main() { return RunTool(WriteIdentifiers); }
+int main(int argc, char** argv)
+{
+    return RunTool(argc, argv, {"pic-write-ids", "записывает идентификаторы и слово конфигурации PIC через программатор Vantrel", kToolSettings}, WriteIdentifiers);
+}

@@ -7,4 +7,7 @@ ToolResult WriteProgramMemory() { return RunProgrammingJob({1000, 2, 9, "Пам�
 
 }  // namespace
 
-int main() { return RunTool(WriteProgramMemory); }
+int main(int argc, char** argv)
+{
+    return RunTool(argc, argv, {"pic-write-program", "стирает память программ PIC и записывает в неё слова 1-10", kToolSettings}, WriteProgramMemory);
+}

@@ -5,13 +5,18 @@
 // terminals keep a pty open the same way. TIOCMIWAIT, which a pty refuses too,
 // waits as a UART driver does while the lines stay put: until a signal comes,
 // then it fails with EINTR. Every other call goes through.
+//
+// With MODEM_LINES_TOGGLE_US set (the flooding benchmark), CTS instead toggles
+// at every wait after that many microseconds (0: at once), as a busy line does.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <signal.h>
 #include <stdarg.h>
 #include <sys/ioctl.h>
+#include <stdlib.h>
 #include <termios.h>
+#include <unistd.h>
 
 static int g_lines = TIOCM_DTR | TIOCM_RTS | TIOCM_CTS | TIOCM_DSR | TIOCM_CD;
 
@@ -37,6 +42,25 @@ static int WaitForSignal(void)
     return -1;
 }
 
+// -1 when the lines stay put, else the gap between two toggles.
+static long ToggleMicroseconds(void)
+{
+    static long gap = -2;
+    if (gap == -2) {
+        const char* text = getenv("MODEM_LINES_TOGGLE_US");
+        gap = text && *text ? atol(text) : -1;
+    }
+    return gap;
+}
+
+static int Toggle(long gap)
+{
+    if (gap > 0)
+        usleep((useconds_t)gap);
+    __atomic_xor_fetch(&g_lines, TIOCM_CTS, __ATOMIC_RELAXED);
+    return 0;
+}
+
 int ioctl(int fd, unsigned long request, ...)
 {
     static int (*real)(int, unsigned long, void*);
@@ -48,7 +72,11 @@ int ioctl(int fd, unsigned long request, ...)
     va_end(args);
     const int result = real(fd, request, arg);
     if (request == TIOCMIWAIT)
-        return result == -1 && (errno == ENOTTY || errno == EINVAL) ? WaitForSignal() : result;
+    {
+        if (result != -1 || (errno != ENOTTY && errno != EINVAL))
+            return result;
+        return ToggleMicroseconds() >= 0 ? Toggle(ToggleMicroseconds()) : WaitForSignal();
+    }
     if (result == -1 && (errno == ENOTTY || errno == EINVAL) && arg && Model(request, (int*)arg) == 0) {
         errno = 0;
         return 0;

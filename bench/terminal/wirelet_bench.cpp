@@ -19,8 +19,14 @@
 // (sendmsg and writev, that is X11 requests, counted with strace afterwards)
 // and resident memory.
 //
+// With --flood, only Wirelet, with the shim toggling CTS at every line wait:
+// every 100 us (10 kHz) and with no gap at all. Printed: CPU over the period
+// and resident memory at its start and end (a queue of line events that
+// grows would show there).
+//
 // Usage: bench_wirelet PRELOAD [IDLE-SECONDS]      both programs
 //        bench_wirelet PRELOAD IDLE-SECONDS --cutecom   CuteCom only
+//        bench_wirelet PRELOAD IDLE-SECONDS --flood     Wirelet on a busy line
 #include "port_api.h"
 #include "serial_line.h"
 #include "terminal_window.h"
@@ -333,6 +339,29 @@ void MeasureIdle(const Program& p, int seconds, const std::string& dir, bool foc
     Finish(child);
 }
 
+void MeasureFlood(const Program& p, int seconds, const char* gapUs)
+{
+    Program flooded = p;
+    flooded.env.push_back(std::string("MODEM_LINES_TOGGLE_US=") + gapUs);
+    Child child = Spawn(flooded.args, flooded.env);
+    if (WaitForWindow(child).empty()) {
+        std::printf("%-8s could not be started\n", p.name);
+        Finish(child);
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(kWarmUpSeconds));
+    const long residentBefore = ResidentKb(child.pid);
+    const double cpuBefore = CpuSeconds(child.pid);
+    const int64_t wallBefore = NowNs();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double wall = (NowNs() - wallBefore) / 1e9;
+    const double cpu = CpuSeconds(child.pid) - cpuBefore;
+    std::printf("%-8s CTS toggling every %s us, port %s: CPU %.1f %% of one core over %.0f s, resident %.1f -> %.1f MB\n",
+                p.name, gapUs, HoldsOpen(child.pid, p.port) ? "open" : "NOT OPEN", 100.0 * cpu / wall, wall,
+                residentBefore / 1024.0, ResidentKb(child.pid) / 1024.0);
+    Finish(child);
+}
+
 std::string FindInPath(const char* program)
 {
     const char* path = std::getenv("PATH");
@@ -374,6 +403,20 @@ void PrintLoad()
     std::string one, five, fifteen;
     load >> one >> five >> fifteen;
     std::printf("load average: %s %s %s\n", one.c_str(), five.c_str(), fifteen.c_str());
+}
+
+int RunFloodBenchmark(const char* self, const std::string& preload, int seconds)
+{
+    char dirTemplate[] = "/tmp/wirelet-bench-XXXXXX";
+    const std::string dir = ::mkdtemp(dirTemplate) ? dirTemplate : "/tmp";
+    PrintLoad();
+    const std::string port = OpenPty();
+    const Program wirelet{"Wirelet", {self, "--child", dir + "/Wirelet.ini", port}, {"LD_PRELOAD=" + preload}, port};
+    for (const char* gap : {"100", "0"})
+        MeasureFlood(wirelet, seconds, gap);
+    PrintLoad();
+    Run("rm -rf " + dir);
+    return 0;
 }
 
 int RunBenchmark(const char* self, const std::string& preload, int seconds, bool cutecomOnly)
@@ -428,6 +471,8 @@ int main(int argc, char** argv)
     if (::readlink("/proc/self/exe", self, sizeof self - 1) <= 0)
         std::snprintf(self, sizeof self, "%s", argv[0]);
     const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    if (argc > 3 && std::strcmp(argv[3], "--flood") == 0)
+        return RunFloodBenchmark(self, argv[1], seconds);
     const bool cutecomOnly = argc > 3 && std::strcmp(argv[3], "--cutecom") == 0;
     return RunBenchmark(self, argv[1], seconds, cutecomOnly);
 }

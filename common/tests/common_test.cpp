@@ -2,6 +2,7 @@
 #include "atomic_file.h"
 #include "hex_format.h"
 #include "ini_text.h"
+#include "shown_name.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,19 @@
 #include <unistd.h>
 
 namespace {
+
+TEST(ShownName, LongNamesAreCutToSixtyFourCharactersWithoutSplittingALetter)
+{
+    EXPECT_EQ(ShownName(std::string(64, 'x')), std::string(64, 'x'));
+    EXPECT_EQ(ShownName(std::string(1 << 20, 'x')), std::string(63, 'x') + "…");
+    std::string cyrillic;
+    for (int i = 0; i < 100; ++i)
+        cyrillic += "ж";
+    std::string expected;
+    for (int i = 0; i < 63; ++i)
+        expected += "ж";
+    EXPECT_EQ(ShownName(cyrillic), expected + "…");
+}
 
 TEST(IniText, NamesCompareCaseBlindInLatinAndCyrillic)
 {

@@ -112,6 +112,16 @@ TEST_F(LineProtocol, DataWordsGoOutBetweenStartAndStopBits)
     EXPECT_EQ(BitsClockedOutSince(mark), (std::vector<int>{0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
+TEST_F(LineProtocol, InitClampsTheDelayToWhatPicProgAccepts)
+{
+    // 2147483647 us per delay would keep a tool busy for half an hour per bit.
+    for (const auto& [given, stored] : {std::pair{2147483647, VANTREL_MAX_DELAY}, std::pair{1000001, VANTREL_MAX_DELAY},
+                                        std::pair{-7, 0}, std::pair{1000000, 1000000}, std::pair{0, 0}}) {
+        Vantrel_Init(given, 0, 0, 0, 0);
+        EXPECT_EQ(CurrentLinkState().BitDelay, stored) << given;
+    }
+}
+
 TEST_F(LineProtocol, DataIsStableTwoDelaysBeforeTheClockRises)
 {
     Vantrel_Init(300, 0, 0, 0, 0);

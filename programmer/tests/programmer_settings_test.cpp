@@ -21,6 +21,17 @@ TEST(ProgrammerSettings, DefaultsForAnEmptyFile)
     EXPECT_EQ(s.portName, "COM1");
 }
 
+TEST(ProgrammerSettings, DelayOutOfRangeIsWarnedAboutWithTheValueUsed)
+{
+    const std::string huge = DelayRangeWarning(ParseProgrammerSettings("Vantrel_Delay = 2147483647\n"));
+    EXPECT_NE(huge.find("2147483647"), std::string::npos) << huge;
+    EXPECT_NE(huge.find("используется 1000000"), std::string::npos) << huge;
+    EXPECT_NE(DelayRangeWarning(ParseProgrammerSettings("Vantrel_Delay = -5\n")).find("используется 0"),
+              std::string::npos);
+    for (const char* fine : {"Vantrel_Delay = 0\n", "Vantrel_Delay = 1000000\n", "", "Vantrel_Delay = x\n"})
+        EXPECT_EQ(DelayRangeWarning(ParseProgrammerSettings(fine)), "") << fine;
+}
+
 TEST(ProgrammerSettings, AllKeysAnyLetterCaseWithBlanks)
 {
     const ProgrammerSettings s = ParseProgrammerSettings(

@@ -500,6 +500,42 @@ private slots:
         QCOMPARE(g_event.waits.load(), 3);
     }
 
+    void fastTogglingLinesQueueAtMostOneEventUntilTheTick()
+    {
+        QVERIFY(::pipe(g_event.data) == 0 && ::pipe(g_event.lines) == 0);
+        g_event.waits = 0;
+        Start(EventPortApi());
+        QTRY_VERIFY(!w_->monitorTicking());
+        struct MetaCallCounter : QObject {
+            int count = 0;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                count += e->type() == QEvent::MetaCall;
+                return false;
+            }
+        } counter;
+        w_->installEventFilter(&counter);
+
+        // Five thousand changes while the window's thread does nothing.
+        FakePort().cts = 1;
+        const std::string flood(5000, 'c');
+        QCOMPARE(::write(g_event.lines[1], flood.data(), flood.size()), ssize_t(flood.size()));
+        for (int i = 0; i < 5000 && g_event.waits <= 5000; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QCOMPARE(g_event.waits.load(), 5001);
+        QCoreApplication::sendPostedEvents(w_.get(), QEvent::MetaCall);
+        QCOMPARE(counter.count, 1);
+        QTRY_COMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
+
+        // Once a tick has run, the next change is reported again.
+        QTRY_VERIFY(!w_->monitorTicking());
+        FakePort().cts = 0;
+        QCOMPARE(::write(g_event.lines[1], "c", 1), ssize_t(1));
+        QTRY_COMPARE(w_->ctsIndicator()->text(), QStringLiteral("0"));
+        QCOMPARE(counter.count, 2);
+        w_->removeEventFilter(&counter);
+    }
+
     void typedFieldsTakeThreeDigitsAndEnterSendsNothing()
     {
         Start();

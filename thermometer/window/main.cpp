@@ -1,5 +1,6 @@
 // Ambrel, the thermometer monitor.
 #include "ambrel_startup.h"
+#include "ambrel_usage.h"
 #include "ambrel_window.h"
 
 #include <QApplication>
@@ -37,6 +38,8 @@ int NeedDisplay()
 
 int main(int argc, char** argv)
 {
+    if (const int exitCode = AnswerArguments(argc, argv, kAmbrelUsage); exitCode >= 0)
+        return exitCode;
     // Qt aborts when it cannot reach the display it was told to use, so fall
     // back to the offscreen platform and say so instead. An explicit offscreen
     // or minimal platform is a deliberate choice and runs.
