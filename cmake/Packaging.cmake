@@ -18,8 +18,15 @@ if(TARGET Vantrel_PIC)
   install(FILES ${CMAKE_BINARY_DIR}/VantrelPICConfig.cmake ${CMAKE_BINARY_DIR}/VantrelPICConfigVersion.cmake
     DESTINATION ${VANTREL_PIC_CMAKE_DIR})
 
-  # Paths relative to the .pc file, so that the tree can be moved or unpacked anywhere.
-  file(RELATIVE_PATH pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+  # The system's /usr is written as it is, so that pkg-config prints clean
+  # paths; any other prefix is relative to the .pc file, so that the tree can
+  # be moved or unpacked anywhere.
+  if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+    set(pc_prefix /usr)
+  else()
+    file(RELATIVE_PATH pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+    set(pc_prefix "\${pcfiledir}/${pc_to_prefix}")
+  endif()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/vantrel-pic.pc.in ${CMAKE_BINARY_DIR}/vantrel-pic.pc @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/vantrel-pic.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
