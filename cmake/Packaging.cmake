@@ -18,8 +18,15 @@ if(TARGET Vantrel_PIC)
   install(FILES ${CMAKE_BINARY_DIR}/VantrelPICConfig.cmake ${CMAKE_BINARY_DIR}/VantrelPICConfigVersion.cmake
     DESTINATION ${VANTREL_PIC_CMAKE_DIR})
 
-  # Paths relative to the .pc file, so that the tree can be moved or unpacked anywhere.
-  file(RELATIVE_PATH pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+  # The system's /usr is written as it is, so that pkg-config prints clean
+  # paths; any other prefix is relative to the .pc file, so that the tree can
+  # be moved or unpacked anywhere.
+  if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+    set(pc_prefix /usr)
+  else()
+    file(RELATIVE_PATH pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+    set(pc_prefix "\${pcfiledir}/${pc_to_prefix}")
+  endif()
   configure_file(${CMAKE_CURRENT_LIST_DIR}/vantrel-pic.pc.in ${CMAKE_BINARY_DIR}/vantrel-pic.pc @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/vantrel-pic.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
@@ -35,25 +42,40 @@ if(TARGET Vantrel_PIC)
 endif()
 
 # --- Manual pages, English and Russian --------------------------------------
-# Installed compressed, as Debian wants them.
+# Installed compressed, as Debian wants them. The library's page is also found
+# under the name of each of its functions.
+set(library_functions Vantrel_Init OpenCom_Port CloseCom_Port Vantrel_Test Vantrel_StartStop
+    Vantrel_OutByteCommand Vantrel_OutByteData Vantrel_InByteData Vantrel_DataOut Vantrel_DataIn)
 foreach(language en ru)
-  file(GLOB pages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/doc/man/${language}/*.1)
-  set(compressed)
+  file(GLOB pages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/doc/man/${language}/*.[13])
+  set(sources)
   foreach(page IN LISTS pages)
+    list(APPEND sources ${page})
+    if(page MATCHES "vantrel_pic\\.3$")
+      foreach(function IN LISTS library_functions)
+        file(WRITE ${CMAKE_BINARY_DIR}/man-aliases/${language}/${function}.3 ".so man3/vantrel_pic.3\n")
+        list(APPEND sources ${CMAKE_BINARY_DIR}/man-aliases/${language}/${function}.3)
+      endforeach()
+    endif()
+  endforeach()
+  if(language STREQUAL "en")
+    set(man_dir ${CMAKE_INSTALL_MANDIR})
+  else()
+    set(man_dir ${CMAKE_INSTALL_MANDIR}/${language})
+  endif()
+  set(compressed)
+  foreach(page IN LISTS sources)
     get_filename_component(name ${page} NAME)
+    string(REGEX REPLACE ".*\\." "" section ${name})
     set(out ${CMAKE_BINARY_DIR}/man/${language}/${name}.gz)
     add_custom_command(OUTPUT ${out}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man/${language}
       COMMAND gzip -9n -c ${page} > ${out}
       DEPENDS ${page} VERBATIM)
     list(APPEND compressed ${out})
+    install(FILES ${out} DESTINATION ${man_dir}/man${section})
   endforeach()
   add_custom_target(man_pages_${language} ALL DEPENDS ${compressed})
-  if(language STREQUAL "en")
-    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  else()
-    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/${language}/man1)
-  endif()
 endforeach()
 
 # --- The Debian package -------------------------------------------------------

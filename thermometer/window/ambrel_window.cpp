@@ -5,17 +5,47 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
 #include <QSlider>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int kPresenceIntervalMs = 400;
 const char kNoDevice[] = "Нет связи с термометром";
 const char kDeviceOpen[] = "Термометр подключён";
+const char kVoiceLabel[] = "Голосовой движок";
+const char kVolumeLabel[] = "Громкость";
+
+// The labels keep their places; each is as wide as the room up to its right
+// neighbour or the window's edge.
+constexpr int kStatusWidth = 162;
+constexpr int kVoiceLabelWidth = 106;   // up to the volume label at x = 110
+constexpr int kVolumeLabelWidth = 60;   // up to the window's edge at x = 170
+
+// The controls were laid out for an 8-point dialog font; the desktop's usual
+// 10 points cut the labels off, and so do 8 points of the wider Linux fonts.
+// Takes the largest size up to 8 points at which every label's text fits.
+qreal DialogPointSize(QFont font)
+{
+    const struct { const char* text; int width; } labels[] = {
+        {kNoDevice, kStatusWidth}, {kDeviceOpen, kStatusWidth},
+        {kVoiceLabel, kVoiceLabelWidth}, {kVolumeLabel, kVolumeLabelWidth},
+    };
+    constexpr qreal kSmallest = 6;
+    for (qreal size = 8; size > kSmallest; size -= 0.5) {
+        font.setPointSizeF(size);
+        const QFontMetrics metrics(font);
+        if (std::ranges::all_of(labels, [&](const auto& l) { return metrics.horizontalAdvance(QString(l.text)) <= l.width; }))
+            return size;
+    }
+    return kSmallest;
+}
 
 // The window whose voice list follows the speech output's changes.
 AmbrelWindow* g_voiceListWindow = nullptr;
@@ -42,10 +72,8 @@ AmbrelWindow::AmbrelWindow(const AmbrelServices& services, const QFont& temperat
 {
     setWindowTitle("Ambrel");
     setFixedSize(170, 170);
-    // The controls' sizes were laid out for an 8-point dialog font; the
-    // desktop's usual 10 points would cut the labels off.
     QFont dialogFont = font();
-    dialogFont.setPointSize(8);
+    dialogFont.setPointSizeF(DialogPointSize(dialogFont));
     setFont(dialogFont);
     presenceTimer_.setObjectName("PresenceTimer");
     presenceTimer_.setInterval(kPresenceIntervalMs);
@@ -66,7 +94,7 @@ AmbrelWindow::~AmbrelWindow()
 
 void AmbrelWindow::CreateStatusControls()
 {
-    statusLabel_ = Place(new QLabel(kNoDevice, this), "StatusLabel", 4, 4, 162, 16);
+    statusLabel_ = Place(new QLabel(kNoDevice, this), "StatusLabel", 4, 4, kStatusWidth, 16);
     statusLabel_->setAlignment(Qt::AlignCenter);
     temperatureBox_ = Place(new QLineEdit("OFF", this), "TemperatureBox", 16, 24, 140, 40);
     temperatureBox_->setReadOnly(true);
@@ -76,7 +104,7 @@ void AmbrelWindow::CreateStatusControls()
     QPalette palette = temperatureBox_->palette();
     palette.setColor(QPalette::Text, QColor(0, 0, 223));
     temperatureBox_->setPalette(palette);
-    Place(new QLabel("Голосовой движок", this), "VoiceLabel", 4, 70, 110, 16);
+    Place(new QLabel(kVoiceLabel, this), "VoiceLabel", 4, 70, kVoiceLabelWidth, 16);
     voiceList_ = Place(new QComboBox(this), "VoiceList", 4, 88, 110, 22);
     voiceList_->setEditable(false);
     // Only the user's own choice; a refill selecting an item is not one.
@@ -115,7 +143,7 @@ void AmbrelWindow::FillVoiceList()
 
 void AmbrelWindow::CreateSpeechControls()
 {
-    Place(new QLabel("Громкость", this), "VolumeLabel", 110, 70, 70, 16);
+    Place(new QLabel(kVolumeLabel, this), "VolumeLabel", 110, 70, kVolumeLabelWidth, 16);
     volumeSlider_ = Place(new QSlider(Qt::Vertical, this), "VolumeSlider", 140, 90, 24, 80);
     volumeSlider_->setRange(0, 100);
     volumeSlider_->setValue(80);

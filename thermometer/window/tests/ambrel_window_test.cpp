@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -148,8 +149,8 @@ private slots:
         QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
         const struct { const char* name; QRect rect; } table[] = {
             {"StatusLabel", {4, 4, 162, 16}},   {"TemperatureBox", {16, 24, 140, 40}},
-            {"VoiceLabel", {4, 70, 110, 16}},   {"VoiceList", {4, 88, 110, 22}},
-            {"VolumeLabel", {110, 70, 70, 16}}, {"VolumeSlider", {140, 90, 24, 80}},
+            {"VoiceLabel", {4, 70, 106, 16}},   {"VoiceList", {4, 88, 110, 22}},
+            {"VolumeLabel", {110, 70, 60, 16}}, {"VolumeSlider", {140, 90, 24, 80}},
             {"WizardCheck", {4, 114, 110, 16}}, {"SayButton", {16, 134, 100, 28}},
         };
         for (const auto& row : table) {
@@ -170,6 +171,31 @@ private slots:
         QCOMPARE(volume->maximum(), 100);
         QCOMPARE(volume->value(), 80);
         QVERIFY(!volume->invertedAppearance());  // 100 at the top
+    }
+
+    // Every label's text, in both states of the status line, is measured with
+    // the font the window gives it: it fits its box, the box lies inside the
+    // window, and no two labels overlap.
+    void labelTextsShowWhole()
+    {
+        Start();
+        const QList<QLabel*> labels = window_->findChildren<QLabel*>();
+        QVERIFY(labels.size() >= 3);
+        const QRect windowRect(QPoint(0, 0), window_->size());
+        QLabel* status = Child<QLabel>("StatusLabel");
+        for (const QString& statusText : {QString("Нет связи с термометром"), QString("Термометр подключён")}) {
+            status->setText(statusText);
+            for (QLabel* label : labels) {
+                const int textWidth = QFontMetrics(label->font()).horizontalAdvance(label->text());
+                QVERIFY2(textWidth <= label->width(),
+                         qPrintable(QString("%1: %2 px of text in %3 px").arg(label->text()).arg(textWidth).arg(label->width())));
+                QVERIFY2(windowRect.contains(label->geometry()), qPrintable(label->objectName()));
+                for (QLabel* other : labels)
+                    QVERIFY2(other == label || !other->geometry().intersects(label->geometry()),
+                             qPrintable(label->objectName() + " overlaps " + other->objectName()));
+            }
+        }
+        QVERIFY(QFontInfo(status->font()).pointSizeF() >= 6);
     }
 
     void temperatureBoxIsBoldBlueAndReadOnly()
