@@ -4,6 +4,7 @@
 #include "ini_text.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
 namespace sim {
@@ -16,6 +17,14 @@ constexpr size_t kMaxHexBytes = 1u << 20;
 void Warn(const std::string& text)
 {
     std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+// The PIC16F84A's file always exists once locked; another chip's may not yet.
+bool FileMissing(const std::string& path)
+{
+    std::error_code error;
+    const std::u8string utf8(path.begin(), path.end());
+    return !std::filesystem::exists(std::filesystem::path(utf8), error) && !error;
 }
 
 }  // namespace
@@ -53,7 +62,7 @@ ChipFileResult OpenChipFile(ChipFile& file, const ChipModel& model)
 ChipMemory LoadChipMemory(ChipFile& file)
 {
     ChipMemory memory = ErasedChipMemory(*file.model);
-    if (file.lockFd < 0)
+    if (file.lockFd < 0 || FileMissing(file.hexPath))
         return memory;
     const std::optional<std::string> text = ReadFileText(file.hexPath, kMaxHexBytes + 1);
     std::string error;
