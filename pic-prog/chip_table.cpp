@@ -42,8 +42,8 @@ constexpr std::array<ConfigField, 4> kPic16f84aFields{{
     {"защита кода", 0x3FF0, kCodeProtection},
 }};
 
-// PIC16F627A/628A/648A, from DS41196 (PIC16F627A/628A/648A flash memory
-// programming specification). Begin Programming (8) is the only programming
+// PIC16F627A/628A/648A, from Microchip's flash programming document for
+// them, DS41196. Begin Programming (8) is the only programming
 // cycle; there is no programming-only cycle. TPROG: revision E gives 2.5 ms,
 // revision G 4 ms; the longer one is used. Data memory: TDPROG 6 ms.
 constexpr std::array<ProgrammingCycle, 1> kPic16f62xaProgramCycles{{{8, 4000}}};
