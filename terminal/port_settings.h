@@ -24,6 +24,9 @@ struct PortSettings {
     std::string stopBitsText;
     std::string flowControlText;
     int32_t handshakeMode = 0;
+    // The device the chosen port opens when it is not the port name itself
+    // (Linux: a device found on the machine); never stored.
+    std::string portDevice;
 };
 
 inline constexpr std::array<std::string_view, 8> kPortList{
@@ -68,7 +71,8 @@ void CollectSettings(const SettingsChoices& choices, PortSettings& settings);
 // gives 0. Saturates at the 32-bit limits instead of overflowing.
 int32_t DecimalValue(std::string_view text);
 
-// "COM1:9600,N,8,1" for the serial line service.
+// "COM1:9600,N,8,1" for the serial line service, with portDevice in place
+// of the name when there is one.
 std::string SettingsString(const PortSettings& settings);
 
 // Item text at a position, or "" when the position is outside the list.

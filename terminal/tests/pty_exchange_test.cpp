@@ -47,6 +47,7 @@ SerialPortApi RoutedApi()
     SerialPortApi api = SystemSerialPortApi();
     api.open = OpenRouted;
     api.setBreak = SetBreakRecorded;
+    api.portDevices = nullptr;  // COM1 is the pty, not a device of this machine
     return api;
 }
 
