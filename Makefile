@@ -9,8 +9,9 @@
 #   make windows        the Windows build: build-win32/ (i686, the deliverables,
 #                       laid out in dist/windows/) and build-win64/ (x86_64, the
 #                       same sources, for the tests under Wine)
-#   make windows-test   that build's tests: static checks of the i686 files,
-#                       the x86_64 tests under Wine
+#   make windows-test   that build's tests: static checks of the i686 files
+#                       (each file of dist/windows imports only what Windows
+#                       XP SP3 exports), the x86_64 tests under Wine
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
@@ -77,6 +78,7 @@ windows: deps-windows
 	@cmake --build build-win64 -j $(JOBS)
 
 windows-test: windows
+	@scripts/xp-imports-check cmake/windows/xp-sp3-exports.txt dist/windows/*.exe dist/windows/*.dll
 	@cd build-win32 && ctest --output-on-failure -j $(JOBS) --timeout 300
 	@cd build-win64 && ctest --output-on-failure -j $(JOBS) --timeout 600
 

@@ -90,7 +90,9 @@ microcontrollers in the Vantrel adapter, a simple programmer driven through
 a serial port's modem lines, with its line primitives as the shared library
 libVantrel_PIC; Wirelet, a serial terminal that drives DTR and RTS and
 exchanges single bytes; and Ambrel, an always-on-top monitor that shows and
-speaks the reading of a USB HID thermometer.")
+speaks the reading of a USB HID thermometer, with ambrel-read, which prints
+it for shells and logs and writes it for Prometheus (systemd timer included,
+disabled).")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

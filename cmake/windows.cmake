@@ -10,7 +10,26 @@
 add_link_options(-static)
 # Shipped files without the runtime libraries' debugging sections.
 add_link_options($<$<CONFIG:Release>:-s>)
-add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+# Windows XP SP3 is the oldest system the programs load on: the headers offer
+# nothing newer, and the PE headers ask for XP (5.1; 5.2, XP x64, for the
+# x86_64 build that runs the tests).
+add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0501 WINVER=0x0501)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(bench_pe_version 5.2)
+else()
+  set(bench_pe_version 5.1)
+endif()
+string(REPLACE "." ";" bench_pe_version_parts ${bench_pe_version})
+list(GET bench_pe_version_parts 0 bench_pe_major)
+list(GET bench_pe_version_parts 1 bench_pe_minor)
+add_link_options(-Wl,--major-os-version,${bench_pe_major},--minor-os-version,${bench_pe_minor}
+  -Wl,--major-subsystem-version,${bench_pe_major},--minor-subsystem-version,${bench_pe_minor})
+
+# The thread library's GetTickCount64 (Vista) replaced by one on GetTickCount,
+# linked as an object into every program and DLL (an archive member would
+# come too late: the thread library is the last on the link line).
+add_library(bench_tick_count64 OBJECT ${PROJECT_SOURCE_DIR}/common/tick_count64_win32.cpp)
+link_libraries("$<$<IN_LIST:$<TARGET_PROPERTY:TYPE>,EXECUTABLE$<SEMICOLON>SHARED_LIBRARY$<SEMICOLON>MODULE_LIBRARY>:bench_tick_count64>")
 
 set(BENCH_WINE_RUN ${PROJECT_SOURCE_DIR}/scripts/wine-run)
 set(BENCH_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)

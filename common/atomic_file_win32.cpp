@@ -22,9 +22,10 @@ bool WriteAll(HANDLE file, std::string_view content)
 bool WriteFileAtomically(const std::string& path, std::string_view content)
 {
     const std::wstring target = Utf8ToUtf16(path);
-    // A name of our own beside the target, so the rename stays on one volume.
+    // A name of our own beside the target, so the rename stays on one volume;
+    // CREATE_NEW below refuses a name that is taken, whatever the tick count.
     const std::wstring temp = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"." +
-                              std::to_wstring(::GetTickCount64()) + L".new";
+                              std::to_wstring(::GetTickCount()) + L".new";
     const HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                       nullptr);
     if (file == INVALID_HANDLE_VALUE)

@@ -95,7 +95,8 @@ bool PlaceWord(const ChipInfo& chip, uint32_t word, const WordBytes& bytes, Chip
         image.ids[word - chip.configBase] = {value, true};
         return true;
     case Region::Config:
-        image.config = {value, true};
+        // Unimplemented bits read back as 0; assemblers fill them with ones.
+        image.config = {static_cast<uint16_t>(value & chip.configMask), true};
         return true;
     default:
         break;
@@ -123,7 +124,7 @@ ChipImage EmptyImage(const ChipInfo& chip)
     image.program.assign(static_cast<size_t>(chip.programWords), {ErasedValue(chip, MemoryKind::Program), false});
     image.data.assign(static_cast<size_t>(chip.dataBytes), {ErasedValue(chip, MemoryKind::Data), false});
     image.ids.assign(static_cast<size_t>(chip.idWords), {ErasedValue(chip, MemoryKind::Configuration), false});
-    image.config = {ErasedValue(chip, MemoryKind::Configuration), false};
+    image.config = {chip.configMask, false};
     return image;
 }
 

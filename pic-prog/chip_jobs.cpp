@@ -189,16 +189,21 @@ JobResult EraseChip(Wire& wire, const ChipInfo& chip)
     if (Interrupted(wire))
         return JobResult::Interrupted;
     const ChipCommands& c = chip.commands;
-    // Each erase is armed with all ones loaded and started like a programming cycle.
+    // Each erase is armed with all ones loaded; on most chips it then starts
+    // like a programming cycle, on some the erase command starts it itself.
+    // With the counter in the configuration area the identifiers and the
+    // configuration word (code protection) go too.
     SendCommand(wire, c.loadConfiguration);
     SendWord(wire, chip.wordMask);
     SendCommand(wire, c.bulkEraseProgram);
-    SendCommand(wire, c.beginEraseProgramming);
+    if (!c.bulkEraseSelfTimed)
+        SendCommand(wire, c.beginEraseProgramming);
     WaitPrescribed(wire, chip.bulkEraseMicroseconds);
     SendCommand(wire, c.loadData);
     SendWord(wire, chip.wordMask);
     SendCommand(wire, c.bulkEraseData);
-    SendCommand(wire, c.beginEraseProgramming);
+    if (!c.bulkEraseSelfTimed)
+        SendCommand(wire, c.beginEraseProgramming);
     WaitPrescribed(wire, chip.bulkEraseMicroseconds);
     return JobResult::Done;
 }

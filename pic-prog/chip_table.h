@@ -38,6 +38,7 @@ struct ChipCommands {
     uint8_t bulkEraseProgram;
     uint8_t bulkEraseData;
     uint8_t beginEraseProgramming;  // starts an armed bulk erase
+    bool bulkEraseSelfTimed;        // the bulk erase commands start the erase themselves
 };
 
 // The command set of Microchip's mid-range flash parts, also what reads a
@@ -52,6 +53,22 @@ inline constexpr ChipCommands kMidRangeCommands{
     .bulkEraseProgram = 9,
     .bulkEraseData = 11,
     .beginEraseProgramming = 8,
+    .bulkEraseSelfTimed = false,
+};
+
+// The PIC16F627A/628A/648A: the same codes, but a bulk erase runs as soon as
+// its command is given, with no Begin Programming after it.
+inline constexpr ChipCommands kFlashSelfTimedEraseCommands{
+    .loadConfiguration = 0,
+    .loadProgram = 2,
+    .loadData = 3,
+    .readProgram = 4,
+    .readData = 5,
+    .incrementAddress = 6,
+    .bulkEraseProgram = 9,
+    .bulkEraseData = 11,
+    .beginEraseProgramming = 8,
+    .bulkEraseSelfTimed = true,
 };
 
 struct ChipInfo {
@@ -66,6 +83,7 @@ struct ChipInfo {
     int configWordOffset;     // from configBase
     uint16_t dataBase;        // word address of data memory in hex files
     uint16_t wordMask;        // bits of a program word
+    uint16_t configMask;      // implemented bits of the configuration word; the rest read 0
     uint16_t codeProtectionMask;  // configuration bits that are all 1 when nothing is protected
     ChipCommands commands;
     uint32_t bulkEraseMicroseconds;

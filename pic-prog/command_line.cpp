@@ -157,7 +157,8 @@ bool CheckOptionsApply(const CommandLine& line, std::string& problem)
         const char* commands;
     } options[] = {
         {!line.verify, write || erase, "--no-verify", "командами write и erase"},
-        {line.force, line.command == Command::Read, "--force", "командой read"},
+        {line.force, line.command == Command::Read || line.device != nullptr, "--force",
+         "командой read или вместе с --device"},
         {line.onlyFile, write || line.command == Command::Verify, "--only-file", "командами write и verify"},
         {line.dryRun, write || erase, "--dry-run", "командами write и erase"},
         {line.keepData, write, "--keep-data", "командой write"},
@@ -244,8 +245,9 @@ std::string HelpText()
            "                   (VIRTUAL в любом регистре — виртуальный программатор)\n"
            "  --delay МКС      единичная задержка вместо Vantrel_Delay, от 0 до 1000000\n"
            "                   микросекунд (те же пределы и для Preferences.ini)\n"
-           "  --device ИМЯ     тип микросхемы, если она не сообщает свой идентификатор\n"
-           "                   (известны: " + KnownChipNames() + ")\n"
+           "  --device ИМЯ     тип микросхемы; если прочитанный идентификатор устройства\n"
+           "                   называет другую, работа отменяется (код 2), если не указан\n"
+           "                   --force. Известны: " + KnownChipNames() + "\n"
            "  --help           эта справка\n"
            "  --version        версия программы\n"
            "Параметры отдельных команд:\n"
@@ -255,7 +257,8 @@ std::string HelpText()
            "                   сделано, ничего не меняя\n"
            "  --keep-data      write: сохранить память данных микросхемы (прочитать её до\n"
            "                   стирания и записать обратно); данные из файла не пишутся\n"
-           "  --force          read: заменить существующий обычный файл\n"
+           "  --force          read: заменить существующий обычный файл;\n"
+           "                   с --device: работать, даже если идентификатор не совпал\n"
            "Параметр, который с данной командой ничего не делает, — ошибка.\n"
            "\n"
            "Инверсия линий берётся из Preferences.ini в текущем каталоге.\n"

@@ -215,12 +215,19 @@ bool LoadSettings(const CommandLine& line, std::string& port, std::string& probl
     return true;
 }
 
-const ChipInfo* Identify(const CommandLine& line, const ConfigArea& area, std::string& problem)
+// A chip named with --device that its device id contradicts is a mistake of
+// the user (exit 2): programming it with the wrong sizes and times could
+// spoil it. --force takes the user's word.
+const ChipInfo* Identify(const CommandLine& line, const ConfigArea& area, std::string& problem, int& exitCode)
 {
     const ChipInfo* found = ChipByDeviceId(area.deviceId);
+    exitCode = kExitNoTarget;
     if (line.device != nullptr) {
-        if (found != nullptr && found != line.device) {
-            problem = "в адаптере " + std::string(found->name) + ", а указано --device " + line.device->name;
+        if (found != nullptr && found != line.device && !line.force) {
+            problem = "в адаптере " + std::string(found->name) + " (идентификатор устройства " +
+                      FormatWord4(area.deviceId) + "), а указано --device " + line.device->name +
+                      "; если вы уверены, добавьте --force";
+            exitCode = kExitUsage;
             return nullptr;
         }
         return line.device;
@@ -324,9 +331,10 @@ JobResult WorkOnChip(Wire& wire, Progress& progress, const CommandLine& line, co
     const ChipInfo& layout = line.device != nullptr ? *line.device : KnownChips().front();
     if (ReadConfigArea(wire, layout, work.area) == JobResult::Interrupted)
         return JobResult::Interrupted;
-    work.chip = Identify(line, work.area, work.problem);
+    int refusal = kExitNoTarget;
+    work.chip = Identify(line, work.area, work.problem, refusal);
     if (work.chip == nullptr) {
-        work.exitCode = kExitNoTarget;
+        work.exitCode = refusal;
         return JobResult::Done;
     }
     if (line.command == Command::Info)

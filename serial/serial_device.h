@@ -3,6 +3,7 @@
 // argument checks and the name mapping once for all of them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -48,7 +49,15 @@ public:
     virtual int32_t WaitLineChange() = 0;
     // Releases the device; false when the system reports an error.
     virtual bool Close() = 0;
+    // The number the system knows the device by, when callers may use it
+    // themselves (a Windows HANDLE); 0 lets the service number the port.
+    virtual int32_t SystemHandle() const { return 0; }
 };
+
+// The service's own number for a port without a system handle, kept in table
+// slot slot (0 to 255): never 0 or -1, and never a value SystemHandle() can
+// give on the platform. One per platform: serial_open_posix.cpp, serial_win32.cpp.
+int32_t ServiceHandleForSlot(std::size_t slot);
 
 // Parses the mode part ("9600,N,8,1" or "baud=9600 parity=n ..."); nullopt when
 // any part of it is not understood. An empty mode gives empty settings.

@@ -17,25 +17,49 @@ constexpr int kReadTotalConstant = 100;
 constexpr int kWriteTotalMultiplier = 100;
 constexpr int kWriteTotalConstant = 10;
 
-// Handles are slot numbers + 1: 0 and -1 never name a port.
+// Each open port with the number its caller knows it by: the system's own
+// handle where it has one callers may use (Windows), else the service's
+// number for the slot. 0 and -1 never name a port.
+struct OpenPortEntry {
+    int32_t handle = 0;
+    std::unique_ptr<SerialDevice> device;
+};
 std::mutex g_tableMutex;
-std::array<std::unique_ptr<SerialDevice>, 256> g_ports;
+std::array<OpenPortEntry, 256> g_ports;
+
+OpenPortEntry* EntryFor(int32_t handle)
+{
+    if (handle == 0 || handle == -1)
+        return nullptr;
+    for (OpenPortEntry& entry : g_ports) {
+        if (entry.device && entry.handle == handle)
+            return &entry;
+    }
+    return nullptr;
+}
 
 SerialDevice* DeviceFor(int32_t handle)
 {
-    if (handle <= 0 || handle > static_cast<int32_t>(g_ports.size()))
-        return nullptr;
     std::lock_guard lock(g_tableMutex);
-    return g_ports[static_cast<std::size_t>(handle - 1)].get();
+    OpenPortEntry* entry = EntryFor(handle);
+    return entry ? entry->device.get() : nullptr;
 }
 
 int32_t AddToTable(std::unique_ptr<SerialDevice> device)
 {
     std::lock_guard lock(g_tableMutex);
+    const int32_t systemHandle = device->SystemHandle();
+    if (systemHandle != 0) {
+        // The system gave out this value again, so the caller closed the port
+        // behind our back: the old entry names nothing any more.
+        if (OpenPortEntry* stale = EntryFor(systemHandle))
+            stale->device.reset();
+    }
     for (std::size_t i = 0; i < g_ports.size(); ++i) {
-        if (!g_ports[i]) {
-            g_ports[i] = std::move(device);
-            return static_cast<int32_t>(i + 1);
+        if (!g_ports[i].device) {
+            g_ports[i].handle = systemHandle != 0 ? systemHandle : ServiceHandleForSlot(i);
+            g_ports[i].device = std::move(device);
+            return g_ports[i].handle;
         }
     }
     device->Close();
@@ -73,9 +97,10 @@ int32_t SerialLine_Open(const char* settings, int32_t handshake, int32_t inputQu
 int32_t SerialLine_Close(int32_t handle)
 {
     std::unique_ptr<SerialDevice> device;
-    if (handle > 0 && handle <= static_cast<int32_t>(g_ports.size())) {
+    {
         std::lock_guard lock(g_tableMutex);
-        device = std::move(g_ports[static_cast<std::size_t>(handle - 1)]);
+        if (OpenPortEntry* entry = EntryFor(handle))
+            device = std::move(entry->device);
     }
     return device && device->Close() ? 1 : 0;
 }

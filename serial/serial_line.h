@@ -35,7 +35,11 @@ enum HandshakeMode : int32_t {
 // is ever printed or shown. Queue sizes
 // are advisory. Returns the handle, or 0 when the device cannot be opened. A
 // mode the device refuses or cannot parse still gives a handle, with the port
-// in the state it had.
+// in the state it had. On Windows the handle of a COM port is the system's
+// HANDLE of the device, cut to 32 bits as Windows allows (the system calls
+// take it back sign-extended); the caller may use it with the KERNEL32
+// communications calls too. Elsewhere, and for the virtual programmer, it is
+// a number of the service's own.
 int32_t SerialLine_Open(const char* settings, int32_t handshake, int32_t inputQueue, int32_t outputQueue);
 
 // 1 when the settings string's port name is the machine's system console,

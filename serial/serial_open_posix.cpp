@@ -21,3 +21,6 @@ std::unique_ptr<SerialDevice> OpenPort(std::string_view settings, int32_t handsh
         ApplyModeOf(*device, settings, handshake, inputQueue);
     return device;
 }
+
+// Slot numbers from 1: no port here has a number of the system's.
+int32_t ServiceHandleForSlot(std::size_t slot) { return static_cast<int32_t>(slot + 1); }

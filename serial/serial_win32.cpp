@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -53,14 +54,12 @@ void ApplyHandshake(DCB& dcb, int32_t handshake, int32_t inputQueue)
     }
 }
 
+// The device object does not own the HANDLE beyond Close: its caller holds
+// the same value, and a DLL being unloaded with the port open (its tables
+// destroyed) must leave the port open for that caller until the process ends.
 class Win32SerialDevice final : public SerialDevice {
 public:
     explicit Win32SerialDevice(HANDLE handle) : handle_(handle) {}
-    ~Win32SerialDevice() override
-    {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            ::CloseHandle(handle_);
-    }
 
     // Configured once at open, from the settings string; a parsed mode has
     // nothing to add here.
@@ -133,6 +132,13 @@ public:
         return ::CloseHandle(handle) != 0;
     }
 
+    // Kernel handles fit in 32 bits also in a 64-bit process; the system
+    // sign-extends the value back.
+    int32_t SystemHandle() const override
+    {
+        return static_cast<int32_t>(reinterpret_cast<std::intptr_t>(handle_));
+    }
+
 private:
     HANDLE handle_;
 };
@@ -168,6 +174,10 @@ std::unique_ptr<SerialDevice> OpenCommPort(const std::string& settings, std::str
 }
 
 }  // namespace
+
+// Kernel handles are multiples of 4 (the system keeps the low two bits for
+// tags), so numbers 4 n + 1 never equal the HANDLE of an open COM port.
+int32_t ServiceHandleForSlot(std::size_t slot) { return static_cast<int32_t>(4 * (slot + 1) + 1); }
 
 std::unique_ptr<SerialDevice> OpenPort(std::string_view settings, int32_t handshake, int32_t inputQueue,
                                        int32_t outputQueue)

@@ -1,4 +1,5 @@
-// Where the virtual chip keeps its memory between runs: virtual-pic.hex in
+// Where the virtual chip keeps its memory between runs: virtual-pic.hex (or
+// the file of the chip in the socket, see ChipFileName) in
 // the working directory, locked while a port is open, with the line record
 // written beside it as virtual-pic.vcd when the port closes.
 #pragma once
@@ -11,6 +12,7 @@
 namespace sim {
 
 struct ChipFile {
+    const ChipModel* model = &kPic16f84aModel;
     std::string hexPath;
     std::string vcdPath;
     std::string badPath;
@@ -24,7 +26,10 @@ enum class ChipFileResult { Opened, Busy, Unwritable };
 // Locks the files of the working directory. Busy when another open port
 // holds them; Unwritable when the directory does not let us keep them (the
 // caller runs with an erased chip and saves nothing, a warning is printed).
-ChipFileResult OpenChipFile(ChipFile& file);
+ChipFileResult OpenChipFile(ChipFile& file, const ChipModel& model = kPic16f84aModel);
+
+// virtual-pic.hex for the PIC16F84A, virtual-pic16f628a.hex and so on for the others.
+std::string ChipFileName(const ChipModel& model);
 
 // Reads the chip from the locked file. An empty or missing file is an erased
 // chip; a file we cannot read is reported on standard error and gives an

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ constexpr size_t kRecordBytes = 16;
 
 // Each part of the chip's memory as the bytes a hex file holds for it.
 struct ByteImage {
+    const ChipModel* model;
     std::array<uint8_t, ChipMemory::kProgramWords * 2> program;
     std::array<uint8_t, ChipMemory::kConfigWords * 2> config;
     std::array<uint8_t, ChipMemory::kDataBytes * 2> data;
@@ -29,6 +31,7 @@ struct ByteImage {
 ByteImage ImageOf(const ChipMemory& memory)
 {
     ByteImage image{};
+    image.model = memory.model;
     for (int i = 0; i < ChipMemory::kProgramWords; ++i) {
         image.program[2 * i] = memory.program[i] & 0xFF;
         image.program[2 * i + 1] = memory.program[i] >> 8;
@@ -45,11 +48,13 @@ ByteImage ImageOf(const ChipMemory& memory)
 // Where byte address lands in the image; nullptr outside the part.
 uint8_t* ImageByte(ByteImage& image, uint32_t address)
 {
-    if (address < image.program.size())
+    const size_t programBytes = static_cast<size_t>(image.model->programWords) * 2;
+    const size_t dataBytes = static_cast<size_t>(image.model->dataBytes) * 2;
+    if (address < programBytes)
         return &image.program[address];
     if (address >= kConfigByteBase && address - kConfigByteBase < image.config.size())
         return &image.config[address - kConfigByteBase];
-    if (address >= kDataByteBase && address - kDataByteBase < image.data.size())
+    if (address >= kDataByteBase && address - kDataByteBase < dataBytes)
         return &image.data[address - kDataByteBase];
     return nullptr;
 }
@@ -61,9 +66,9 @@ void AppendHexByte(std::string& out, uint8_t value)
     out += kDigits[value & 0xF];
 }
 
-template <size_t N>
-void AppendRecords(std::string& out, uint32_t base, const std::array<uint8_t, N>& bytes)
+void AppendRecords(std::string& out, uint32_t base, std::span<const uint8_t> bytes)
 {
+    const size_t N = bytes.size();
     for (size_t start = 0; start < N; start += kRecordBytes) {
         const size_t count = std::min(kRecordBytes, N - start);
         const uint32_t address = base + static_cast<uint32_t>(start);
@@ -194,7 +199,7 @@ uint16_t WordAt(const uint8_t* bytes, int index)
 
 ChipMemory MemoryFromImage(const ByteImage& image)
 {
-    ChipMemory memory = ErasedChipMemory();
+    ChipMemory memory = ErasedChipMemory(*image.model);
     for (int i = 0; i < ChipMemory::kProgramWords; ++i)
         memory.program[i] = WordAt(image.program.data(), i);
     for (int i = 0; i < ChipMemory::kConfigWords; ++i)
@@ -203,7 +208,8 @@ ChipMemory MemoryFromImage(const ByteImage& image)
         memory.data[i] = image.data[2 * i];
     // 0x2004..0x2006 are not memory: the chip answers them itself.
     memory.config[4] = memory.config[5] = kErasedWord;
-    memory.config[6] = kDeviceId;
+    memory.config[6] = image.model->deviceId;
+    memory.config[7] &= image.model->configMask;
     return memory;
 }
 
@@ -222,16 +228,17 @@ std::string ChipMemoryToHex(const ChipMemory& memory)
 {
     const ByteImage image = ImageOf(memory);
     std::string out;
-    AppendRecords(out, 0, image.program);
+    const ChipModel& model = *memory.model;
+    AppendRecords(out, 0, std::span(image.program).first(static_cast<size_t>(model.programWords) * 2));
     AppendRecords(out, kConfigByteBase, image.config);
-    AppendRecords(out, kDataByteBase, image.data);
+    AppendRecords(out, kDataByteBase, std::span(image.data).first(static_cast<size_t>(model.dataBytes) * 2));
     out += ":00000001FF\n";
     return out;
 }
 
 bool ChipMemoryFromHex(std::string_view text, ChipMemory& memory, std::string& error)
 {
-    memory = ErasedChipMemory();
+    memory = ErasedChipMemory(*memory.model);
     ByteImage image = ImageOf(memory);
     bool ended = false;
     int lineNumber = 0;

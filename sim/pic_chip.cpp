@@ -1,6 +1,7 @@
 #include "pic_chip.h"
 
 #include <algorithm>
+#include <span>
 
 namespace sim {
 
@@ -19,7 +20,7 @@ void Record(PicChip& chip, int64_t timeNs, ChipEvent::Kind kind, uint32_t value)
 
 uint8_t& DataByte(PicChip& chip, uint16_t pc)
 {
-    return chip.memory.data[pc % ChipMemory::kDataBytes];
+    return chip.memory.data[pc % chip.memory.model->dataBytes];
 }
 
 // An interrupted cycle leaves the location erased (erase then program) or as
@@ -75,7 +76,8 @@ void StartCycle(PicChip& chip, int64_t timeNs, CycleKind kind)
 {
     if (!chip.loaded)
         ChipViolation(chip, timeNs, Line::UnloadedProgramming);
-    chip.cycle = PendingCycle{kind, chip.space, chip.pc, chip.latch, timeNs + CycleLengthNs(kind)};
+    const int64_t length = CycleLengthNs(chip.memory.model->family, kind, chip.space);
+    chip.cycle = PendingCycle{kind, chip.space, chip.pc, chip.latch, timeNs + length};
     Record(chip, timeNs, ChipEvent::CycleStart, chip.pc);
 }
 
@@ -117,11 +119,33 @@ void BeginLoad(PicChip& chip, MemorySpace space)
     chip.phase = ShiftPhase::LoadWord;
 }
 
+// The PIC16F62xA knows no programming-only command and starts its bulk
+// erases at once; what it does not know it ignores.
+void ExecuteSelfTimedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
+{
+    switch (code) {
+    case 0: chip.pc = kConfigBase; BeginLoad(chip, MemorySpace::Program); break;
+    case 2: BeginLoad(chip, MemorySpace::Program); break;
+    case 3: BeginLoad(chip, MemorySpace::Data); break;
+    case 4: BeginRead(chip, MemorySpace::Program); break;
+    case 5: BeginRead(chip, MemorySpace::Data); break;
+    case 6: chip.pc = NextLocation(chip.pc); break;
+    case 8: StartCycle(chip, timeNs, CycleKind::EraseProgram); break;
+    case 9: chip.space = MemorySpace::Program; StartCycle(chip, timeNs, CycleKind::BulkProgram); break;
+    case 11: chip.space = MemorySpace::Data; StartCycle(chip, timeNs, CycleKind::BulkData); break;
+    default: break;
+    }
+}
+
 // Unknown codes do nothing at all; known ones other than a begin-programming
 // disarm a bulk erase that was waiting for it.
 void ExecuteCommand(PicChip& chip, int64_t timeNs, uint32_t code)
 {
     Record(chip, timeNs, ChipEvent::Command, code);
+    if (chip.memory.model->family == ChipFamily::Pic16f62xa) {
+        ExecuteSelfTimedEraseCommand(chip, timeNs, code);
+        return;
+    }
     const CycleKind armed = chip.armedBulk;
     chip.armedBulk = CycleKind::None;
     switch (code) {
@@ -209,11 +233,13 @@ void LeaveProgramming(PicChip& chip)
 
 }  // namespace
 
-int64_t CycleLengthNs(CycleKind kind)
+int64_t CycleLengthNs(ChipFamily family, CycleKind kind, MemorySpace space)
 {
-    for (const CycleTime& entry : kCycleTimes)
+    const std::span<const CycleTime> table =
+        family == ChipFamily::Pic16f62xa ? std::span<const CycleTime>(kPic16f62xaCycleTimes) : kPic16f84aCycleTimes;
+    for (const CycleTime& entry : table)
         if (entry.kind == kind)
-            return entry.maxNs;
+            return space == MemorySpace::Data ? entry.dataNs : entry.programNs;
     return 0;
 }
 

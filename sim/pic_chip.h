@@ -16,7 +16,6 @@
 namespace sim {
 
 inline constexpr uint16_t kConfigBase = 0x2000;
-inline constexpr uint16_t kDeviceId = 0x0560;
 inline constexpr uint16_t kErasedWord = 0x3FFF;
 inline constexpr uint8_t kErasedByte = 0xFF;
 
@@ -24,24 +23,38 @@ enum class MemorySpace : uint8_t { Program, Data };
 enum class ShiftPhase : uint8_t { Command, LoadWord, ReadWord };
 enum class CycleKind : uint8_t { None, EraseProgram, ProgramOnly, BulkProgram, BulkData };
 
-// The longest each self-timed cycle may take, from Microchip's PIC16F8X EEPROM
-// memory programming document (DS30262), which covers the PIC16F84A,
-// and the PIC16F84A data sheet (DS35007: erase/write cycle time of program
-// and data memory at most 8 ms). The model always takes the whole time, so a
-// host that waits less fails here as it may on silicon; a clock edge or the
-// power going away before the end spoils the cycle.
+// The longest each self-timed cycle may take, one table per family. The
+// model always takes the whole time, so a host that waits less fails here as
+// it may on silicon; a clock edge or the power going away before the end
+// spoils the cycle.
 struct CycleTime {
     CycleKind kind;
-    int64_t maxNs;
-};
-inline constexpr CycleTime kCycleTimes[] = {
-    {CycleKind::EraseProgram, 8'000'000},  // command 8: erase then program one location (TERA + TPROG)
-    {CycleKind::ProgramOnly, 8'000'000},   // command 24: program only (TPROG)
-    {CycleKind::BulkProgram, 10'000'000},  // commands 9, 8: bulk erase of program memory
-    {CycleKind::BulkData, 10'000'000},     // commands 11, 8: bulk erase of data memory
+    int64_t programNs;  // cycle on program memory (and the configuration area)
+    int64_t dataNs;     // cycle on data memory
 };
 
-int64_t CycleLengthNs(CycleKind kind);
+// PIC16F84A: Microchip's PIC16F8X EEPROM memory programming document
+// (DS30262) and the PIC16F84A data sheet (DS35007: erase/write cycle time of
+// program and data memory at most 8 ms).
+inline constexpr CycleTime kPic16f84aCycleTimes[] = {
+    {CycleKind::EraseProgram, 8'000'000, 8'000'000},  // command 8: erase then program one location (TERA + TPROG)
+    {CycleKind::ProgramOnly, 8'000'000, 8'000'000},   // command 24: program only (TPROG)
+    {CycleKind::BulkProgram, 10'000'000, 10'000'000}, // commands 9, 8: bulk erase of program memory
+    {CycleKind::BulkData, 10'000'000, 10'000'000},    // commands 11, 8: bulk erase of data memory
+};
+
+// PIC16F627A/628A/648A: DS41196. TPROG is 2.5 ms in revision E and 4 ms in
+// revision G; the model takes the longer. TDPROG 6 ms, TERA 6 ms. The bulk
+// erases time themselves; there is no programming-only command.
+inline constexpr CycleTime kPic16f62xaCycleTimes[] = {
+    {CycleKind::EraseProgram, 4'000'000, 6'000'000},  // command 8: program one location
+    {CycleKind::BulkProgram, 6'000'000, 6'000'000},   // command 9: bulk erase of program memory
+    {CycleKind::BulkData, 6'000'000, 6'000'000},      // command 11: bulk erase of data memory
+};
+
+// 0 for a cycle the family does not have.
+int64_t CycleLengthNs(ChipFamily family, CycleKind kind, MemorySpace space);
+
 
 // The host's line changes are timed in whole microseconds, and the model
 // cannot see how long a line call takes on a real port; so changes less than

@@ -1,13 +1,13 @@
 #include "pic_chip.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace sim {
 
 namespace {
 
-constexpr uint16_t kProgramMask = ChipMemory::kProgramWords - 1;  // 10 address bits decode
-constexpr uint16_t kConfigMask = ChipMemory::kConfigWords - 1;   // 0x2000..0x2007 repeat
+constexpr uint16_t kConfigMask = ChipMemory::kConfigWords - 1;  // 0x2000..0x2007 repeat
 constexpr int kConfigWordIndex = 7;
 constexpr int kIdWords = 4;
 
@@ -16,25 +16,42 @@ bool InConfigArea(uint16_t pc)
     return pc >= kConfigBase;
 }
 
+// Only as many low address bits decode as the chip has words.
+uint16_t ProgramIndex(const ChipMemory& memory, uint16_t pc)
+{
+    return static_cast<uint16_t>(pc & (memory.model->programWords - 1));
+}
+
 }  // namespace
 
-ChipMemory ErasedChipMemory()
+const ChipModel* ChipModelNamed(std::string_view name)
+{
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (const ChipModel& model : kChipModels)
+        if (std::ranges::equal(std::string_view(model.name), name, {}, upper, upper))
+            return &model;
+    return nullptr;
+}
+
+ChipMemory ErasedChipMemory(const ChipModel& model)
 {
     ChipMemory memory{};
+    memory.model = &model;
     std::fill(std::begin(memory.program), std::end(memory.program), kErasedWord);
     std::fill(std::begin(memory.config), std::end(memory.config), kErasedWord);
     std::fill(std::begin(memory.data), std::end(memory.data), kErasedByte);
-    memory.config[6] = kDeviceId;
+    memory.config[6] = model.deviceId;
+    memory.config[kConfigWordIndex] = model.configMask;
     return memory;
 }
 
 uint16_t ReadProgramSpace(const ChipMemory& memory, uint16_t pc)
 {
     if (!InConfigArea(pc))
-        return memory.program[pc & kProgramMask];
+        return memory.program[ProgramIndex(memory, pc)];
     const int index = pc & kConfigMask;
     if (index == 6)
-        return kDeviceId;
+        return memory.model->deviceId;
     if (index == 4 || index == 5)
         return kErasedWord;
     return memory.config[index];
@@ -44,13 +61,15 @@ void WriteProgramSpace(ChipMemory& memory, uint16_t pc, uint16_t word)
 {
     word &= kErasedWord;
     if (!InConfigArea(pc)) {
-        memory.program[pc & kProgramMask] = word;
+        memory.program[ProgramIndex(memory, pc)] = word;
         return;
     }
     // Only the identifiers and the configuration word are writable.
     const int index = pc & kConfigMask;
-    if (index < kIdWords || index == kConfigWordIndex)
+    if (index < kIdWords)
         memory.config[index] = word;
+    else if (index == kConfigWordIndex)
+        memory.config[index] = word & memory.model->configMask;
 }
 
 uint16_t NextLocation(uint16_t pc)
@@ -67,7 +86,7 @@ void BulkEraseProgram(ChipMemory& memory, bool withConfig)
     if (!withConfig)
         return;
     std::fill(memory.config, memory.config + kIdWords, kErasedWord);
-    memory.config[kConfigWordIndex] = kErasedWord;
+    memory.config[kConfigWordIndex] = memory.model->configMask;
 }
 
 }  // namespace sim

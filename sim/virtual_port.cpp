@@ -47,12 +47,19 @@ bool SameLetters(std::string_view a, std::string_view b)
     return std::ranges::equal(a, b, {}, upper, upper);
 }
 
-std::optional<Fixture> FixtureNamed(std::string_view name)
+std::optional<Fixture> FixtureNamed(std::string_view name, const ChipModel*& model)
 {
     // The serial service may hand over the whole settings string ("VIRTUAL:9600,N,8,1").
     name = name.substr(0, name.find(':'));
+    model = &kPic16f84aModel;
     if (SameLetters(name, "VIRTUAL"))
         return Fixture::Chip;
+    if (name.size() > 8 && SameLetters(name.substr(0, 8), "VIRTUAL-")) {
+        if (const ChipModel* named = ChipModelNamed(name.substr(8))) {
+            model = named;
+            return Fixture::Chip;
+        }
+    }
     if (SameLetters(name, "VIRTUAL-EMPTY"))
         return Fixture::EmptySocket;
     if (SameLetters(name, "VIRTUAL-NOADAPTER"))
@@ -106,7 +113,8 @@ bool IsVirtualPortName(std::string_view portName)
 
 VirtualPort* OpenVirtualPort(std::string_view portName)
 {
-    const std::optional<Fixture> fixture = FixtureNamed(portName);
+    const ChipModel* model = nullptr;
+    const std::optional<Fixture> fixture = FixtureNamed(portName, model);
     if (!fixture)
         return nullptr;
     Registry& registry = TheRegistry();
@@ -114,7 +122,7 @@ VirtualPort* OpenVirtualPort(std::string_view portName)
     if (registry.open != nullptr)
         return nullptr;
     auto port = std::make_unique<VirtualPort>();
-    if (OpenChipFile(port->file) == ChipFileResult::Busy)
+    if (OpenChipFile(port->file, *model) == ChipFileResult::Busy)
         return nullptr;
     const ChipMemory memory = *fixture == Fixture::Chip ? LoadChipMemory(port->file) : ErasedChipMemory();
     ResetAdapter(port->model, *fixture, memory);

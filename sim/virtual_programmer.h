@@ -3,6 +3,7 @@
 //
 // The serial line service opens it for port names beginning with VIRTUAL:
 //   VIRTUAL            adapter with a PIC16F84A in the socket
+//   VIRTUAL-<CHIP>     adapter with that chip (VIRTUAL-PIC16F628A; see kChipModels)
 //   VIRTUAL-EMPTY      adapter, empty socket
 //   VIRTUAL-NOADAPTER  a port with nothing attached
 //   VIRTUAL-LOOPBACK   a serial loopback plug instead of the programmer:
@@ -13,7 +14,8 @@
 // and raises MCLR to the programming voltage, and DSR is looped back from RTS.
 // Raw levels: 1 = line set (DTR, RTS), break set (TXD), input on (CTS, DSR).
 //
-// The chip's memory lives in virtual-pic.hex in the working directory, read
+// The chip's memory lives in virtual-pic.hex (other chips than the PIC16F84A:
+// virtual-pic16f628a.hex and so on) in the working directory, read
 // when the port opens and saved atomically when it closes. Every line change
 // is recorded with its time, and so is every rule of the chip's programming
 // interface that the host breaks (cycle times, data line contention, setup
@@ -133,23 +135,53 @@ void SetVirtualTime(VirtualPort* port, int64_t timeNs);
 // Violation entries in the record are skipped.
 std::vector<ChipEvent> ReplayLineRecord(const std::vector<LineEvent>& record);
 
-// The chip's nonvolatile memory.
+// The chips the socket can hold. A family shares one command set and one
+// table of cycle times.
+enum class ChipFamily : uint8_t {
+    Pic16f84a,   // erase and programming cycles started by Begin Programming
+    Pic16f62xa,  // self-timed bulk erases, Begin Programming only
+};
+
+struct ChipModel {
+    const char* name;
+    uint16_t deviceId;
+    int programWords;     // a power of two: the counter's low bits address it
+    int dataBytes;
+    uint16_t configMask;  // implemented bits of the configuration word
+    ChipFamily family;
+};
+
+inline constexpr ChipModel kChipModels[] = {
+    {"PIC16F84A", 0x0560, 1024, 64, 0x3FFF, ChipFamily::Pic16f84a},
+    {"PIC16F627A", 0x1040, 1024, 128, 0x21FF, ChipFamily::Pic16f62xa},
+    {"PIC16F628A", 0x1060, 2048, 128, 0x21FF, ChipFamily::Pic16f62xa},
+    {"PIC16F648A", 0x1100, 4096, 256, 0x21FF, ChipFamily::Pic16f62xa},
+};
+inline constexpr const ChipModel& kPic16f84aModel = kChipModels[0];
+
+// Case-blind lookup ("pic16f628a"); nullptr when the socket cannot hold it.
+const ChipModel* ChipModelNamed(std::string_view name);
+
+// The chip's nonvolatile memory, sized for the largest chip; the model says
+// how much of it the chip has.
 struct ChipMemory {
-    static constexpr int kProgramWords = 1024;
+    static constexpr int kProgramWords = 4096;
     static constexpr int kConfigWords = 8;  // 0x2000..0x2007
-    static constexpr int kDataBytes = 64;
+    static constexpr int kDataBytes = 256;
+    const ChipModel* model = &kPic16f84aModel;
     uint16_t program[kProgramWords];
     uint16_t config[kConfigWords];  // [0..3] identifiers, [6] device id, [7] configuration word
     uint8_t data[kDataBytes];
 };
 
-ChipMemory ErasedChipMemory();
+ChipMemory ErasedChipMemory(const ChipModel& model = kPic16f84aModel);
 
 // Intel HEX as PIC assemblers write it: byte address = word address x 2,
 // little-endian words, configuration area at 0x4000, data memory at 0x4200.
 std::string ChipMemoryToHex(const ChipMemory& memory);
 
-// Parses hex text into memory (starting from erased). On failure returns
+// Parses hex text into memory (starting from erased memory of memory's
+// model; locations the model lacks are refused). On failure returns
 // false and sets error to a short description of what is wrong.
 bool ChipMemoryFromHex(std::string_view text, ChipMemory& memory, std::string& error);
 

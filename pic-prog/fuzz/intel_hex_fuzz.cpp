@@ -26,9 +26,15 @@ void Check(bool ok)
         std::abort();
 }
 
+// Lines as the reader counts them: LF, CR LF and a lone CR each end one.
 int Lines(std::string_view text)
 {
-    return static_cast<int>(std::ranges::count(text, '\n')) + (text.empty() || text.back() == '\n' ? 0 : 1);
+    int lines = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+            ++lines;
+    const bool open = !text.empty() && text.back() != '\n' && text.back() != '\r';
+    return lines + (open ? 1 : 0);
 }
 
 // The bytes of the blocks by address; nullopt-like false when one address

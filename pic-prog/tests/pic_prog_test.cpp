@@ -229,7 +229,7 @@ TEST_F(PicProg, BrokenFilesAreRefusedWithTheirLineBeforeThePortIsOpened)
         const std::string name = std::string(message).substr(0, std::string(message).find(':'));
         dir_.Write(name, text);
         for (const char* command : {"write", "verify"}) {
-            const PicProgRun run = Run({command, name, "--port", "VIRTUAL"});
+            const PicProgRun run = Run({command, name, "--port", "VIRTUAL", "--device", "PIC16F84A"});
             EXPECT_EQ(run.exitCode, 2) << name;
             EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         }
@@ -307,7 +307,8 @@ TEST_F(PicProg, ExitCodesSayWhatWentWrong)
         {{}, 2, "не указана команда"},
         {{"write", "--port", "VIRTUAL"}, 2, "команде write нужен файл .hex"},
         {{"info", "--delay", "2ms", "--port", "VIRTUAL"}, 2, "--delay: нужно целое число"},
-        {{"erase", "--device", "PIC16F628A", "--port", "VIRTUAL"}, 2, "неизвестная микросхема «PIC16F628A»"},
+        {{"erase", "--device", "PIC16F877A", "--port", "VIRTUAL"}, 2, "неизвестная микросхема «PIC16F877A»"},
+        {{"erase", "--force", "--port", "VIRTUAL"}, 2, "--force действует только с командой read или вместе с --device"},
         {{"read", "taken.hex", "--port", "VIRTUAL"}, 2, "файл taken.hex уже есть; чтобы заменить его, добавьте --force"},
         {{"write", "missing.hex", "--port", "VIRTUAL"}, 2, "не удаётся прочитать файл missing.hex: нет такого файла"},
         {{"verify", ".", "--port", "VIRTUAL"}, 2, "не удаётся прочитать файл .: это каталог"},
@@ -346,3 +347,122 @@ TEST_F(PicProg, ShowsABarOnATerminal)
 }
 
 }  // namespace
+
+// The chips of the PIC16F628A family, each on its own virtual chip: a program
+// assembled for it (code at both ends, EEPROM data at both ends, identifiers,
+// configuration) written, read back and verified; info naming the chip and
+// its configuration bits; a file too large for it refused before the port
+// opens; another chip named with --device refused unless --force.
+class PicProgChip : public PicProg, public ::testing::WithParamInterface<const char*> {
+protected:
+    const ChipInfo& Chip() const { return *ChipByName(GetParam()); }
+    std::string Port() const { return std::string("VIRTUAL-") + GetParam(); }
+    std::string AssembleForChip()
+    {
+        const ChipInfo& chip = Chip();
+        std::string lower = chip.name + 3;  // "16F628A"
+        for (char& c : lower)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        char source[1024];
+        std::snprintf(source, sizeof source,
+                      "        #include <p%s.inc>\n"
+                      "        __CONFIG _CP_OFF & _CPD_OFF & _LVP_OFF & _BOREN_ON & _MCLRE_OFF & _PWRTE_ON & "
+                      "_WDT_OFF & _INTOSC_OSC_NOCLKOUT\n"
+                      "        __IDLOCS 0x1234\n"
+                      "        org     0\n"
+                      "loop:   incf    PORTB, f\n"
+                      "        goto    loop\n"
+                      "        org     0x%X\n"
+                      "        retlw   0x5A\n"
+                      "        org     0x2100\n"
+                      "        de      \"Hi\"\n",
+                      lower.c_str(), chip.programWords - 1);
+        // gpasm misplaces an org inside data memory; fill up to the last byte instead.
+        std::string text = source;
+        for (int i = 2; i < chip.dataBytes - 1; ++i)
+            text += "        de      0xFF\n";
+        text += "        de      0x7E\n        end\n";
+        dir_.Write("prog.asm", text);
+        const std::string command = "cd '" + dir_.path.string() + "' && gpasm -q -p" + lower + " -o prog.hex prog.asm";
+        EXPECT_EQ(std::system(command.c_str()), 0) << text;
+        return dir_.Read("prog.hex");
+    }
+    ChipImage ImageFor(const std::string& text)
+    {
+        std::vector<HexData> data;
+        HexError error;
+        ChipImage image;
+        EXPECT_TRUE(ReadIntelHex(text, data, error) && ImageFromHex(Chip(), data, image, error))
+            << DescribeHexError(error);
+        return image;
+    }
+};
+
+TEST_P(PicProgChip, RefusesAFileLargerThanTheChipBeforeOpeningThePort)
+{
+    // One word just past the end of program memory.
+    const uint32_t byteAddress = static_cast<uint32_t>(Chip().programWords) * 2;
+    char record[64];
+    const unsigned sum = 0x100 - ((2 + (byteAddress >> 8) + (byteAddress & 0xFF) + 0xFF + 0x3F) & 0xFF);
+    std::snprintf(record, sizeof record, ":02%04X00FF3F%02X\n:00000001FF\n", byteAddress, sum & 0xFF);
+    dir_.Write("big.hex", record);
+    const PicProgRun run = Run({"write", "big.hex", "--device", GetParam(), "--port", Port()});
+    EXPECT_EQ(run.exitCode, 2) << run.err;
+    char address[32];
+    std::snprintf(address, sizeof address, "адрес 0x%04X", Chip().programWords);
+    EXPECT_NE(run.err.find(address), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.path / "virtual-pic.vcd")) << "the port was opened";
+}
+
+TEST_P(PicProgChip, WritesReadsBackVerifiesAndNamesTheChip)
+{
+    const ChipImage wanted = ImageFor(AssembleForChip());
+    dir_.Write("Preferences.ini", "ComPortName = " + Port() + "\nVantrel_Delay = 10\n");
+
+    const PicProgRun write = Run({"write", "prog.hex"});
+    ASSERT_EQ(write.exitCode, 0) << write.err;
+    EXPECT_TRUE(sim::ViolationsIn(LineRecord().lines).empty()) << "no rule of the chip broken on the wires";
+
+    const PicProgRun read = Run({"read", "back.hex"});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    const ChipImage back = ImageFor(dir_.Read("back.hex"));
+    ASSERT_EQ(back.program.size(), static_cast<size_t>(Chip().programWords));
+    ASSERT_EQ(back.data.size(), static_cast<size_t>(Chip().dataBytes));
+    for (size_t i = 0; i < back.program.size(); ++i)
+        ASSERT_EQ(back.program[i].value, wanted.program[i].value) << "program word " << i;
+    for (size_t i = 0; i < back.data.size(); ++i)
+        ASSERT_EQ(back.data[i].value, wanted.data[i].value) << "data byte " << i;
+    for (size_t i = 0; i < back.ids.size(); ++i)
+        EXPECT_EQ(back.ids[i].value, wanted.ids[i].value) << "identifier " << i;
+    EXPECT_EQ(back.program.back().value, 0x345A);
+    EXPECT_EQ(back.data.back().value, 0x7E);
+    EXPECT_EQ(back.config.value, 0x2150) << "INTOSC, PWRTE on, BOREN on, MCLRE and LVP off, no protection";
+
+    EXPECT_EQ(Run({"verify", "prog.hex"}).exitCode, 0);
+    const PicProgRun info = Run({"info"});
+    EXPECT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("Устройство: " + std::string(GetParam()) + ", ревизия 0"), std::string::npos) << info.out;
+    for (const char* line : {"генератор: INTOSC, RA6 — ввод-вывод", "таймер включения питания: включён",
+                             "MCLR: выключен", "низковольтное программирование: выключено",
+                             "защита EEPROM данных: выключена", "защита кода: выключена"})
+        EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
+
+    // Another chip named by the user: refused, unless forced.
+    const char* other = Chip().programWords == 1024 ? "PIC16F628A" : "PIC16F627A";
+    const PicProgRun wrong = Run({"info", "--device", other});
+    EXPECT_EQ(wrong.exitCode, 2) << wrong.err;
+    EXPECT_NE(wrong.err.find("в адаптере " + std::string(GetParam())), std::string::npos) << wrong.err;
+    EXPECT_EQ(Run({"info", "--device", other, "--force"}).exitCode, 0);
+}
+
+std::vector<const char*> PicProgChipNames()
+{
+    std::vector<const char*> names;
+    for (const ChipInfo& chip : KnownChips())
+        if (chip.commands.bulkEraseSelfTimed)
+            names.push_back(chip.name);
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pic16f628aFamily, PicProgChip, ::testing::ValuesIn(PicProgChipNames()),
+                         [](const auto& info) { return std::string(info.param); });

@@ -35,6 +35,7 @@ void CheckReading(std::string_view text)
     const sim::ChipMemory erased = sim::ErasedChipMemory();
     sim::ChipMemory memory;
     std::memset(&memory, 0xA5, sizeof memory);
+    memory.model = &sim::kPic16f84aModel;  // which chip the file is for: given, not read
     std::string error;
     if (!sim::ChipMemoryFromHex(text, memory, error)) {
         Check(!error.empty() && SameMemory(memory, erased));

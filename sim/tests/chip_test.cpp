@@ -1,4 +1,5 @@
 // The PIC16F84A model driven through the port, bit by bit, as a programmer does.
+#include "pic_chip.h"
 #include "wire_host.h"
 
 namespace {
@@ -391,3 +392,116 @@ TEST_F(ChipTest, SimultaneousChangesBreakSetupHoldAndDelayTimes)
 }
 
 }  // namespace
+
+// Each chip of the self-timed-erase family, driven through VIRTUAL-<chip>:
+// its own device id and sizes, waits from its family's table (a wait short by
+// 10 us leaves the location unprogrammed), erases that need no Begin
+// Programming, and no programming-only command.
+class SelfTimedEraseChipTest : public simtest::TempDirTest, public ::testing::WithParamInterface<sim::ChipModel> {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        port_ = sim::OpenVirtualPort(std::string("VIRTUAL-") + GetParam().name);
+        ASSERT_NE(port_, nullptr);
+    }
+    void TearDown() override
+    {
+        sim::CloseVirtualPort(port_);
+        EXPECT_TRUE(simtest::ViolationNames(sim::LastLineRecord()).empty());
+        TempDirTest::TearDown();
+    }
+    int64_t CycleNs(sim::CycleKind kind, sim::MemorySpace space) const
+    {
+        return sim::CycleLengthNs(GetParam().family, kind, space);
+    }
+    sim::VirtualPort* port_ = nullptr;
+};
+
+TEST_P(SelfTimedEraseChipTest, ProgramsWithinItsTableTimesAndErasesWithoutBeginProgramming)
+{
+    const sim::ChipModel& model = GetParam();
+    const int64_t programNs = CycleNs(sim::CycleKind::EraseProgram, sim::MemorySpace::Program);
+    const int64_t dataNs = CycleNs(sim::CycleKind::EraseProgram, sim::MemorySpace::Data);
+    const int64_t eraseNs = CycleNs(sim::CycleKind::BulkProgram, sim::MemorySpace::Program);
+    ASSERT_GT(programNs, 0);
+    ASSERT_GT(dataNs, 0);
+    ASSERT_GT(eraseNs, 0);
+    EXPECT_EQ(CycleNs(sim::CycleKind::ProgramOnly, sim::MemorySpace::Program), 0) << "no such cycle";
+
+    WireHost host(port_);
+    host.PowerOn();
+    host.Command(2);
+    host.Word(0x1234);
+    host.Command(8);
+    host.Wait(programNs - 10'000);
+    EXPECT_EQ(host.Read(4), 0x3FFF) << "cut short";
+    host.Command(2);
+    host.Word(0x1234);
+    host.Command(8);
+    host.Wait(programNs);
+    EXPECT_EQ(host.Read(4), 0x1234);
+
+    host.Command(2);
+    host.Word(0x0000);
+    host.Command(24);  // not a command of this chip
+    host.Wait(20'000'000);
+    EXPECT_EQ(host.Read(4), 0x1234);
+
+    host.Command(3);
+    host.Word(0x5A);
+    host.Command(8);
+    host.Wait(dataNs - 10'000);
+    EXPECT_EQ(host.Read(5), 0xFF) << "cut short";
+    host.Command(3);
+    host.Word(0x5A);
+    host.Command(8);
+    host.Wait(dataNs);
+    EXPECT_EQ(host.Read(5), 0x5A);
+
+    // The last data byte, then one further, which is the first again.
+    host.Increment(model.dataBytes - 1);
+    host.Write(3, 0xA5);
+    EXPECT_EQ(host.Read(5), 0xA5);
+    host.Increment();
+    EXPECT_EQ(host.Read(5), 0x5A);
+    host.PowerOff();
+
+    host.PowerOn();
+    host.Write(0, 0x0001);  // identifier 0
+    host.Increment(6);
+    EXPECT_EQ(host.Read(4), model.deviceId);
+    host.Increment();
+    host.Write(2, 0x0000);  // configuration: unimplemented bits read 0
+    EXPECT_EQ(host.Read(4), 0x0000);
+    host.PowerOff();
+
+    // From the configuration area, erase takes identifiers and configuration too.
+    host.PowerOn();
+    host.Command(0);
+    host.Word(0x3FFF);
+    host.Command(9);
+    host.Wait(eraseNs);
+    host.Command(11);
+    host.Wait(eraseNs);
+    EXPECT_EQ(host.Read(4), 0x3FFF);
+    host.Increment(7);
+    EXPECT_EQ(host.Read(4), model.configMask);
+    host.PowerOff();
+    host.PowerOn();
+    EXPECT_EQ(host.Read(4), 0x3FFF);
+    EXPECT_EQ(host.Read(5), 0xFF);
+    host.PowerOff();
+}
+
+std::vector<sim::ChipModel> SelfTimedEraseChips()
+{
+    std::vector<sim::ChipModel> chips;
+    for (const sim::ChipModel& model : sim::kChipModels)
+        if (model.family == sim::ChipFamily::Pic16f62xa)
+            chips.push_back(model);
+    return chips;
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, SelfTimedEraseChipTest, ::testing::ValuesIn(SelfTimedEraseChips()),
+                         [](const auto& info) { return std::string(info.param.name); });

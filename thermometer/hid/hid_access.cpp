@@ -17,6 +17,7 @@ struct OpenDevice {
     HidBackendDevice* device = nullptr;
     int readers = 0;       // reads currently inside the device
     bool closed = false;   // handle gone; the last reader releases the device
+    std::string path;      // the system's name of the interface
 };
 
 // Open handles. A handle stays in the table while a reader is inside it, so
@@ -25,13 +26,13 @@ std::mutex g_tableMutex;
 std::map<int, OpenDevice> g_table;
 int g_lastHandle = 0;
 
-int AddHandle(HidBackendDevice* device)
+int AddHandle(HidBackendDevice* device, const std::string& path)
 {
     std::lock_guard<std::mutex> lock(g_tableMutex);
     do {
         g_lastHandle = g_lastHandle == INT_MAX ? 1 : g_lastHandle + 1;
     } while (g_table.count(g_lastHandle));
-    g_table[g_lastHandle] = OpenDevice{device};
+    g_table[g_lastHandle] = OpenDevice{device, 0, false, path};
     return g_lastHandle;
 }
 
@@ -97,7 +98,7 @@ int Search(int productId, int vendorId, int version, int matchIndex, bool open)
         if (open && !(device = HidBackendOpen(c.path)))
             continue;
         if (matchCount == matchIndex)
-            return open ? AddHandle(device) : 1;
+            return open ? AddHandle(device, c.path) : 1;
         ++matchCount;
         HidBackendClose(device);
     }
@@ -215,4 +216,11 @@ int HidReadWaitingReport(int handle, std::uint8_t* buffer, int length, int* erro
     if (errorPlace)
         *errorPlace = n > 0 ? 0 : error;
     return n > 0 ? n : 0;
+}
+
+std::string HidDevicePath(int handle)
+{
+    std::lock_guard<std::mutex> lock(g_tableMutex);
+    auto it = g_table.find(handle);
+    return it == g_table.end() || it->second.closed ? std::string() : it->second.path;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Binds the system's HID libraries (hidapi's hidraw backend on Linux; hid.dll
 // and setupapi.dll on Windows). Call once before anything else; later calls
@@ -56,3 +57,7 @@ int HidReadReportEx(int handle, std::uint8_t* buffer, int length, int* errorPlac
 // already arrived and waits in the system's queue. 0 with error 0 when none
 // waits.
 int HidReadWaitingReport(int handle, std::uint8_t* buffer, int length, int* errorPlace);
+
+// The system's name of the opened interface (/dev/hidraw0 on Linux); empty
+// for 0 or a closed handle.
+std::string HidDevicePath(int handle);

@@ -198,9 +198,10 @@ int HidBackendRead(HidBackendDevice* device, std::uint8_t* out, int outSize, int
             return -1;
         }
         // The driver keeps reports that arrive while no read waits, so a
-        // read given up here loses nothing.
+        // read given up here loses nothing. The read was started by this
+        // thread, so CancelIo (which Windows XP has) reaches it.
         if (WaitForSingleObject(device->readDone, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0)
-            CancelIoEx(device->file, &overlapped);
+            CancelIo(device->file);
     }
     DWORD count = 0;
     if (!GetOverlappedResult(device->file, &overlapped, &count, TRUE)) {

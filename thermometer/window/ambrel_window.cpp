@@ -1,13 +1,16 @@
 #include "ambrel_window.h"
 
+#include "history_window.h"
 #include "presence_check.h"
 #include "thermometer_reading.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPalette>
 #include <QPushButton>
 #include <QSlider>
@@ -185,6 +188,24 @@ void AmbrelWindow::ShowReading(std::int32_t handle, float t)
     if (!ReadingIsCurrent(state_, handle))
         return;
     temperatureBox_->setText(QString::fromStdString(FormatTemperature(t)));
+    history_.Add(ReadingHistory::Clock::now(), t);
+    if (historyWindow_)
+        historyWindow_->ReadingAdded();
+}
+
+void AmbrelWindow::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    connect(menu.addAction("История"), &QAction::triggered, this, &AmbrelWindow::OpenHistory);
+    menu.exec(event->globalPos());
+}
+
+void AmbrelWindow::OpenHistory()
+{
+    if (!historyWindow_)
+        historyWindow_ = new HistoryWindow(history_, this);
+    historyWindow_->show();
+    historyWindow_->raise();
 }
 
 void AmbrelWindow::Say()

@@ -5,13 +5,16 @@
 #pragma once
 
 #include "ambrel_services.h"
+#include "reading_history.h"
 #include "thermometer_reader.h"
 #include "thermometer_state.h"
 
 #include <QFont>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
+class HistoryWindow;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -41,6 +44,12 @@ public:
 
     ThermometerState& State() { return state_; }
     int PresenceChecksDone() const { return presenceChecks_; }
+    const ReadingHistory& History() const { return history_; }
+    // «История» from the window's context menu.
+    void OpenHistory();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void ShowReading(std::int32_t handle, float t);
@@ -55,6 +64,8 @@ private:
     QTimer presenceTimer_;
     int presenceChecks_ = 0;
     bool voiceChosen_ = false;
+    ReadingHistory history_;
+    QPointer<HistoryWindow> historyWindow_;
 
     QLabel* statusLabel_ = nullptr;
     QLineEdit* temperatureBox_ = nullptr;

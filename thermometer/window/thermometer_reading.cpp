@@ -18,13 +18,18 @@ bool TemperatureAccepted(float t)
     return t > -58.0f && t < 150.0f;
 }
 
-std::string FormatTemperature(float t)
+std::string FormatTemperatureValue(float t)
 {
     // to_chars is printf in the C locale; Qt sets the user's locale, which
     // could turn the point into a comma.
     char text[32];
     auto result = std::to_chars(text, text + sizeof text, t, std::chars_format::fixed, 1);
-    return std::string(text, result.ptr) + " °C";
+    return std::string(text, result.ptr);
+}
+
+std::string FormatTemperature(float t)
+{
+    return FormatTemperatureValue(t) + " °C";
 }
 
 std::int32_t WholeDegrees(float t)

@@ -13,7 +13,10 @@ float TemperatureFromRaw(std::int16_t raw);
 // Readings outside -58 < t < 150 come from a faulty sensor or a bad report.
 bool TemperatureAccepted(float t);
 
-// One decimal, C locale, as printf's "%.1f" rounds, then " °C": "-0.1 °C".
+// One decimal, C locale, as printf's "%.1f" rounds: "-0.1".
+std::string FormatTemperatureValue(float t);
+
+// FormatTemperatureValue, then " °C": "-0.1 °C".
 std::string FormatTemperature(float t);
 
 // Nearest whole degree, halves to even (24.5 -> 24, 25.5 -> 26).

@@ -3,6 +3,8 @@
 // the system's component objects.
 #include "automation_internal.h"
 
+#include <pthread.h>
+
 #include <atomic>
 #include <vector>
 
@@ -11,10 +13,13 @@ namespace {
 enum SlotState { kNone, kAllocating, kReady };
 std::atomic<int> g_slotState{kNone};
 DWORD g_depthSlot = TLS_OUT_OF_INDEXES;
-DWORD g_recordSlot = FLS_OUT_OF_INDEXES;
+// The record's slot frees what a thread leaves in it when the thread ends.
+// Fiber-local storage would do that too, but Windows XP has none; the
+// runtime's thread keys run their destructors on XP as well.
+pthread_key_t g_recordSlot;
 
 // A thread that ends without AutomationShutdown does not leak its record.
-void WINAPI FreeRecordAtThreadExit(void* record)
+void FreeRecordAtThreadExit(void* record)
 {
     FreeErrorRecord(static_cast<AutomationErrorRecord*>(record));
 }
@@ -24,8 +29,7 @@ bool AllocateSlots()
     g_depthSlot = TlsAlloc();
     if (g_depthSlot == TLS_OUT_OF_INDEXES)
         return false;
-    g_recordSlot = FlsAlloc(FreeRecordAtThreadExit);
-    if (g_recordSlot == FLS_OUT_OF_INDEXES) {
+    if (pthread_key_create(&g_recordSlot, FreeRecordAtThreadExit) != 0) {
         TlsFree(g_depthSlot);
         return false;
     }
@@ -58,9 +62,12 @@ std::intptr_t GetDepthSlot() { return reinterpret_cast<std::intptr_t>(TlsGetValu
 
 void SetDepthSlot(std::intptr_t depth) { TlsSetValue(g_depthSlot, reinterpret_cast<void*>(depth)); }
 
-AutomationErrorRecord* GetRecordSlot() { return static_cast<AutomationErrorRecord*>(FlsGetValue(g_recordSlot)); }
+AutomationErrorRecord* GetRecordSlot()
+{
+    return static_cast<AutomationErrorRecord*>(pthread_getspecific(g_recordSlot));
+}
 
-void SetRecordSlot(AutomationErrorRecord* record) { FlsSetValue(g_recordSlot, record); }
+void SetRecordSlot(AutomationErrorRecord* record) { pthread_setspecific(g_recordSlot, record); }
 
 std::int32_t LocalOffsetSeconds(std::int64_t unixSeconds)
 {

@@ -1,3 +1,8 @@
+// The fake tells its pipes apart by name, with a Vista call: it runs only
+// in the tests under Wine, never on the XP systems the programs serve.
+#undef _WIN32_WINNT
+#define _WIN32_WINNT 0x0600
+
 #include "fake_windows_hid.h"
 
 #include "hid_windows_api.h"

@@ -3,6 +3,7 @@
 // by a recorder.
 #include "ambrel_startup.h"
 #include "ambrel_window.h"
+#include "history_window.h"
 #include "fake_hid_bus.h"
 #include "fake_speech.h"
 
@@ -462,6 +463,28 @@ private slots:
         g_agent.setControlsEnabled(true);
         for (const char* name : kSpeechControls)
             QVERIFY2(Child<QWidget>(name)->isEnabled(), name);
+    }
+
+    void historyRecordsReadingsAndItsPlotOpensAndCloses()
+    {
+        Start();
+        int device = bus_->PlugThermometer();
+        SendAndSee(device, {0x70, 0x01}, "23.0 °C");
+        QCOMPARE(window_->findChild<HistoryWindow*>(), nullptr);  // nothing made until asked for
+        QVERIFY(window_->History().Size() >= 1);
+        QCOMPARE(window_->History().Recent(ReadingHistory::Clock::now()).back().celsius, 23.0f);
+
+        window_->OpenHistory();
+        QPointer<HistoryWindow> plot = window_->findChild<HistoryWindow*>();
+        QVERIFY(plot);
+        QTRY_VERIFY_WITH_TIMEOUT(plot->isVisible(), kWait);
+        QCOMPARE(plot->windowTitle(), QString("История"));
+        SendAndSee(device, {0x88, 0x01}, "24.5 °C");
+        QVERIFY(!plot->grab().isNull());
+        window_->OpenHistory();  // a second request shows the same window
+        QCOMPARE(window_->findChildren<HistoryWindow*>().size(), 1);
+        plot->close();
+        QTRY_VERIFY_WITH_TIMEOUT(plot.isNull(), kWait);
     }
 
     void noSpeechEngineReportsAndShowsNoWindow()

@@ -1,4 +1,5 @@
 // Decoding, range check, display text, whole degrees and the spoken text.
+#include "reading_history.h"
 #include "thermometer_reading.h"
 
 #include <gtest/gtest.h>
@@ -68,3 +69,29 @@ TEST(ThermometerReading, SpokenTextHasTheSignAndNoLeadingZeros)
 }
 
 }  // namespace
+
+TEST(ReadingHistory, KeepsOneSampleASecondForADayAndNoMore)
+{
+    using namespace std::chrono;
+    ReadingHistory history;
+    const auto start = ReadingHistory::Clock::time_point(seconds(1'800'000'000));
+    history.Add(start, 20.0f);
+    history.Add(start + milliseconds(900), 21.0f);  // same second: replaces
+    ASSERT_EQ(history.Size(), 1u);
+    EXPECT_EQ(history.Recent(start + seconds(1)).front().celsius, 21.0f);
+
+    // A day and a bit at one reading a second stays within the bound and
+    // keeps exactly the last 24 hours.
+    const int total = 90'000;
+    for (int i = 1; i < total; ++i)
+        history.Add(start + seconds(i), static_cast<float>(i % 100));
+    const auto end = start + seconds(total - 1);
+    EXPECT_EQ(history.Size(), ReadingHistory::kMaxSamples);
+    const auto recent = history.Recent(end);
+    EXPECT_EQ(recent.size(), ReadingHistory::kMaxSamples);
+    EXPECT_EQ(recent.front().when, end - hours(24) + seconds(1));
+    EXPECT_EQ(recent.back().celsius, static_cast<float>((total - 1) % 100));
+    // After a pause longer than the span, old samples leave the plot and memory.
+    history.Add(end + hours(25), 5.0f);
+    EXPECT_EQ(history.Size(), 1u);
+}

@@ -63,8 +63,24 @@ TEST(AmbrelExe, StartsWithoutThermometerAndReportsTheMissingAgent)
     ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                &process))
         << "cannot start " << std::string(g_program.begin(), g_program.end());
+    // A failed assertion must not leave Ambrel running: the prefix would not
+    // stop and the whole test would run into its time-out.
+    struct EndProgram {
+        HANDLE process;
+        ~EndProgram()
+        {
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT)
+                TerminateProcess(process, 1);
+            CloseHandle(process);
+        }
+    } endProgram{process.hProcess};
     HWND window = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (window = FindWindowW(L"AmbrelWindow", L"Ambrel")) != nullptr; }));
+    // The main window can be found before its controls exist and show their
+    // first texts: wait for the status line, not just the window.
+    EXPECT_TRUE(WaitFor([&] {
+        window = FindWindowW(L"AmbrelWindow", L"Ambrel");
+        return window != nullptr && !Text(GetDlgItem(window, kStatusLabel)).empty();
+    }));
     if (window) {
         EXPECT_EQ(Text(GetDlgItem(window, kStatusLabel)), L"Нет связи с термометром");
         EXPECT_EQ(Text(GetDlgItem(window, kTemperatureBox)), L"OFF");
@@ -99,10 +115,7 @@ TEST(AmbrelExe, StartsWithoutThermometerAndReportsTheMissingAgent)
     DWORD code = 1;
     GetExitCodeProcess(process.hProcess, &code);
     EXPECT_EQ(code, 0u);
-    if (code == STILL_ACTIVE)
-        TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
 }
 
 }  // namespace
