@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,8 @@ struct SerialPortApi {
     // refuses; null where no port can be that.
     int32_t (*isSystemConsole)(const char* settings) = nullptr;
     // The devices the port choices open, in order (see port_devices.h);
-    // null, or an empty list, where they open COM1 to COM8 by name.
-    std::vector<std::string> (*portDevices)() = nullptr;
+    // null, or nullopt, where they open COM1 to COM8 by name.
+    std::optional<std::vector<std::string>> (*portDevices)() = nullptr;
 };
 
 // The machine's serial ports through the serial line service.

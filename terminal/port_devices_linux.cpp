@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string_view>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -57,9 +60,25 @@ std::vector<std::string> SortedEntries(const fs::path& folder)
     return paths;
 }
 
+// The 8250 driver makes ttyS0 to ttyS31 whether or not a UART answers at
+// their addresses; the kernel's sysfs "type" of such a port is 0 (no UART).
+// Devices without that attribute (USB adapters, pseudo-terminals) count.
+bool IsPortWithoutUart(const fs::path& device, const fs::path& sysRoot)
+{
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    const fs::path type = sysRoot / "dev" / "char" /
+                          (std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev))) / "type";
+    std::ifstream file(type);
+    int value = -1;
+    return file >> value && value == 0;
+}
+
 }  // namespace
 
-std::vector<std::string> ListSerialDevices(const std::string& devRoot, const std::vector<std::string>& consoles)
+std::vector<std::string> ListSerialDevices(const std::string& devRoot, const std::string& sysRoot,
+                                           const std::vector<std::string>& consoles)
 {
     const fs::path root(devRoot);
     std::vector<std::string> candidates = NumberedEntries(root, "COM", true);
@@ -71,20 +90,23 @@ std::vector<std::string> ListSerialDevices(const std::string& devRoot, const std
     std::vector<std::string> devices;
     std::set<std::string> seen;  // the devices themselves, links resolved
     for (const std::string& path : candidates) {
+        if (path.find(':') != std::string::npos)
+            continue;  // a by-id name may have one; the device comes again under its kernel name
         std::error_code error;
         const fs::path target = fs::canonical(path, error);
         if (error)
             continue;  // a link to nothing
         if (fs::is_directory(target, error) || !seen.insert(target.string()).second)
             continue;
-        if (IsSystemConsole(path, consoles) || IsSystemConsole(target.string(), consoles))
+        if (IsSystemConsole(path, consoles) || IsSystemConsole(target.string(), consoles) ||
+            IsPortWithoutUart(target, sysRoot))
             continue;
         devices.push_back(path);
     }
     return devices;
 }
 
-std::vector<std::string> SerialDevicesOfThisMachine()
+std::optional<std::vector<std::string>> SerialDevicesOfThisMachine()
 {
-    return ListSerialDevices("/dev", SystemConsolePaths(ReadConsoleActiveList()));
+    return ListSerialDevices("/dev", "/sys", SystemConsolePaths(ReadConsoleActiveList()));
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,9 +25,10 @@ struct PortSettings {
     std::string stopBitsText;
     std::string flowControlText;
     int32_t handshakeMode = 0;
-    // The device the chosen port opens when it is not the port name itself
-    // (Linux: a device found on the machine); never stored.
-    std::string portDevice;
+    // Where the port choices stand for the devices found on the machine
+    // (Linux): the device the chosen one opens, "" when there is none for
+    // it. Unset where the port name itself is opened. Never stored.
+    std::optional<std::string> portDevice;
 };
 
 inline constexpr std::array<std::string_view, 8> kPortList{

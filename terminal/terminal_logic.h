@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,9 +42,9 @@ struct TerminalState {
     std::string settingsPath;  // "" when there is nowhere to keep the file
     PortConnection connection;
     bool startupPass = false;  // set until the start-up apply is done: no save
-    // What the port choices open, as the dialog last showed them; empty
+    // What the port choices open, as the dialog last showed them; nullopt
     // where they open COM1 to COM8 by name.
-    std::vector<std::string> portDevices;
+    std::optional<std::vector<std::string>> portDevices;
 };
 
 // Looks again for the devices the port choices open; called as the settings
@@ -51,8 +52,8 @@ struct TerminalState {
 void RefreshPortDevices(TerminalState& state);
 
 // The texts of the port list: "COM1" to "COM8", each followed by the device
-// it opens where there is a list of devices.
-std::array<std::string, 8> PortChoiceLabels(const std::vector<std::string>& portDevices);
+// it opens where there is a list of devices and one for it.
+std::array<std::string, 8> PortChoiceLabels(const std::optional<std::vector<std::string>>& portDevices);
 
 // Reads the stored settings from path (creating the file with the defaults
 // when it does not exist) and remembers path for later saves.

@@ -1,7 +1,6 @@
 // The port choices' device list, built from a fake /dev of plain files and
 // links in a temporary folder: no real port is looked at or opened.
 #include "port_devices.h"
-#include "terminal_logic.h"
 
 #include <gtest/gtest.h>
 
@@ -29,35 +28,33 @@ protected:
     std::vector<std::string> Listed(const std::vector<std::string>& consoles = {})
     {
         std::vector<std::string> relative;
-        for (const std::string& path : ListSerialDevices(root_, consoles))
+        for (const std::string& path : ListSerialDevices(root_, root_ + "/sys", consoles))
             relative.push_back(path.substr(root_.size() + 1));
         return relative;
     }
     std::string root_;
 };
 
-TEST_F(FakeDevTree, ComLinksThenByIdThenUsbAcmAndSerialEachDeviceOnceWithoutTheConsole)
+TEST_F(FakeDevTree, ComLinksThenByIdThenUsbAcmAndSerialEachDeviceOnceWithoutTheConsoleOrEmptyUartPorts)
 {
-    for (const char* name : {"ttyS0", "ttyS1", "ttyS10", "ttyS2", "ttyUSB1", "ttyUSB0", "ttyACM0", "tty", "ttyprintk"})
+    for (const char* name : {"ttyS0", "ttyS1", "ttyS10", "ttyS2", "ttyUSB1", "ttyUSB0", "ttyACM0", "ttyACM1", "tty",
+                             "ttyprintk"})
         Node(name);
     Link("serial/by-id/usb-FTDI_A50285BI-if00-port0", "../../ttyUSB1");
+    Link("serial/by-id/usb-Acme_Probe_12:34-if00", "../../ttyACM1");  // ":" ends a port name
     Link("COM2", "ttyACM0");
     Link("COM1", "ttyS2");
-    Link("COM3", "ttyS0");        // the console under another name
-    Link("COM4", "ttyUSB9");      // a link to nothing
+    Link("COM3", "ttyS0");    // the console under another name
+    Link("COM4", "ttyUSB9");  // a link to nothing
+    // Two UART ports as the kernel shows them, by device number: the one on
+    // /dev/null's number has no UART (type 0), the one on /dev/zero's a 16550A.
+    Link("ttyS4", "/dev/null");
+    Link("ttyS5", "/dev/zero");
+    fs::create_directories(root_ + "/sys/dev/char/1:3");
+    fs::create_directories(root_ + "/sys/dev/char/1:5");
+    std::ofstream(root_ + "/sys/dev/char/1:3/type") << "0\n";
+    std::ofstream(root_ + "/sys/dev/char/1:5/type") << "4\n";
     EXPECT_EQ(Listed({root_ + "/ttyS0"}),
               (std::vector<std::string>{"COM1", "COM2", "serial/by-id/usb-FTDI_A50285BI-if00-port0", "ttyUSB0",
-                                        "ttyS1", "ttyS10"}));
-}
-
-TEST_F(FakeDevTree, ChoicesBeyondTheDevicesKeepTheirComNamesAndOnlyEightAreShown)
-{
-    Node("ttyUSB0");
-    EXPECT_EQ(PortChoiceLabels({root_ + "/ttyUSB0"})[0], "COM1 — " + root_ + "/ttyUSB0");
-    EXPECT_EQ(PortChoiceLabels({root_ + "/ttyUSB0"})[1], "COM2");
-    for (int i = 1; i <= 12; ++i)
-        Node("ttyS" + std::to_string(i));
-    const std::vector<std::string> devices = ListSerialDevices(root_, {});
-    ASSERT_EQ(devices.size(), 13u);
-    EXPECT_EQ(PortChoiceLabels(devices)[7], "COM8 — " + root_ + "/ttyS7");
+                                        "ttyACM1", "ttyS1", "ttyS5", "ttyS10"}));
 }
