@@ -1,4 +1,5 @@
 #include "console.h"
+#include "quit_signals.h"
 
 #include <clocale>
 #include <csignal>
@@ -6,7 +7,6 @@
 #include <locale.h>
 #include <cstdio>
 #include <cstdlib>
-#include <initializer_list>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -29,12 +29,7 @@ void PrintError(std::string_view text) { std::fwrite(text.data(), 1, text.size()
 
 void InstallInterruptHandler()
 {
-    struct sigaction action {};
-    action.sa_handler = RememberSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
+    HandleQuitSignals(RememberSignal);
     ::signal(SIGPIPE, SIG_IGN);
 }
 
@@ -42,10 +37,7 @@ bool InterruptRequested() { return g_signal != 0; }
 
 void EndAsInterrupted()
 {
-    const int signal = g_signal != 0 ? g_signal : SIGINT;
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
-    std::_Exit(128 + signal);
+    EndByQuitSignal(g_signal != 0 ? g_signal : SIGINT);
 }
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }

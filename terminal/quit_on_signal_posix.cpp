@@ -1,13 +1,12 @@
 // The handler only writes the signal's number into a socket; the event loop
 // reads it and does the rest, where Qt may be called.
 #include "quit_on_signal.h"
+#include "quit_signals.h"
 
 #include <QSocketNotifier>
 #include <QWidget>
 
 #include <csignal>
-#include <cstdlib>
-#include <initializer_list>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -23,23 +22,13 @@ void PassSignalOn(int signal)
     [[maybe_unused]] const ssize_t written = ::write(g_sockets[0], &byte, 1);
 }
 
-void SetHandlers(void (*handler)(int))
-{
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
-}
-
 }  // namespace
 
 void CatchQuitSignals()
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_sockets) != 0)
         return;  // the signals then end the program as usual
-    SetHandlers(PassSignalOn);
+    HandleQuitSignals(PassSignalOn);
 }
 
 void CloseWindowOnSignal(QWidget* window)
@@ -59,7 +48,5 @@ void EndIfClosedBySignal()
     const int signal = g_signal;
     if (signal == 0)
         return;
-    SetHandlers(SIG_DFL);
-    ::raise(signal);
-    std::_Exit(128 + signal);
+    EndByQuitSignal(signal);
 }

@@ -42,7 +42,8 @@ expect() {
     if [ "$status" != "$code" ] || [ -s "$dir/out" ] || ! iconv -f UTF-8 -t UTF-8 "$dir/err" >/dev/null ||
         ! [[ ${err%.} =~ $pattern ]]; then
         echo "FAIL: pic-prog $* (exit code $status, expected $code)"
-        od -c "$dir/err" | head -20
+        echo "standard output:"; head -c 2000 "$dir/out" | cat -v; echo
+        echo "standard error:"; head -c 4000 "$dir/err" | cat -v; echo
         failed=1
     else
         echo "ok: pic-prog $*"
