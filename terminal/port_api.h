@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 struct SerialPortApi {
     int32_t (*open)(const char* settings, int32_t handshake, int32_t inputQueue, int32_t outputQueue);
@@ -26,6 +29,9 @@ struct SerialPortApi {
     // 1 when the settings string names the system console, which open
     // refuses; null where no port can be that.
     int32_t (*isSystemConsole)(const char* settings) = nullptr;
+    // The devices the port choices open, in order (see port_devices.h);
+    // null, or nullopt, where they open COM1 to COM8 by name.
+    std::optional<std::vector<std::string>> (*portDevices)() = nullptr;
 };
 
 // The machine's serial ports through the serial line service.

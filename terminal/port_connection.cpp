@@ -17,6 +17,8 @@ int32_t PortConnection::Reopen(const PortSettings& settings)
 {
     const std::string mode = SettingsString(settings);
     Close();
+    if (settings.portDevice && settings.portDevice->empty())
+        return 0;  // the chosen port stands for no device of this machine
     handle_ = api_.open(mode.c_str(), settings.handshakeMode, 1, 1);
     SettlePause();
     if (!IsOpen() && api_.isSystemConsole && api_.isSystemConsole(mode.c_str()))

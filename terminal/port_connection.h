@@ -7,7 +7,10 @@
 #include "port_settings.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 enum ReceivedKind : int32_t {
     ReceivedNothing = 0,
@@ -52,6 +55,12 @@ public:
     // made to run in a thread of its own while the port stays open.
     int32_t InputDescriptor() const { return IsOpen() ? api_.inputDescriptor(handle_) : -1; }
     int32_t WaitLineChange() const { return api_.waitLineChange(handle_); }
+
+    // The devices the port choices open now; nullopt: COM1 to COM8 by name.
+    std::optional<std::vector<std::string>> PortDevices() const
+    {
+        return api_.portDevices ? api_.portDevices() : std::nullopt;
+    }
 
     // Sends the decimal value of text, limited to 255. 1 when the port is
     // open (the write's own result is not looked at), 0 when it is not.

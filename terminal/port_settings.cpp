@@ -58,5 +58,5 @@ int32_t DecimalValue(std::string_view text) { return IniLeadingInteger(text); }
 
 std::string SettingsString(const PortSettings& s)
 {
-    return s.portName + ":" + s.baudText + "," + s.parityLetter + "," + s.dataBitsText + "," + s.stopBitsText;
+    return s.portDevice.value_or(s.portName) + ":" + s.baudText + "," + s.parityLetter + "," + s.dataBitsText + "," + s.stopBitsText;
 }

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,10 @@ struct PortSettings {
     std::string stopBitsText;
     std::string flowControlText;
     int32_t handshakeMode = 0;
+    // Where the port choices stand for the devices found on the machine
+    // (Linux): the device the chosen one opens, "" when there is none for
+    // it. Unset where the port name itself is opened. Never stored.
+    std::optional<std::string> portDevice;
 };
 
 inline constexpr std::array<std::string_view, 8> kPortList{
@@ -68,7 +73,8 @@ void CollectSettings(const SettingsChoices& choices, PortSettings& settings);
 // gives 0. Saturates at the 32-bit limits instead of overflowing.
 int32_t DecimalValue(std::string_view text);
 
-// "COM1:9600,N,8,1" for the serial line service.
+// "COM1:9600,N,8,1" for the serial line service, with portDevice in place
+// of the name when there is one.
 std::string SettingsString(const PortSettings& settings);
 
 // Item text at a position, or "" when the position is outside the list.

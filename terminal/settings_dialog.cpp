@@ -3,6 +3,7 @@
 #include "terminal_logic.h"
 #include "window_frame.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 
 #include <map>
@@ -13,11 +14,13 @@ QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cas
 
 }  // namespace
 
-SettingsDialog::SettingsDialog(const PortSettings& settings, QWidget* owner) : QWidget(owner)
+SettingsDialog::SettingsDialog(const PortSettings& settings, const std::array<std::string, 8>& portLabels,
+                               QWidget* owner)
+    : QWidget(owner)
 {
     SetUpFixedWindow(this, kDialogClientWidth, kDialogClientHeight);
     setWindowTitle(Text(kDialogTitle));
-    CreateControls(settings);
+    CreateControls(settings, portLabels);
     connect(flowList(), &QComboBox::currentIndexChanged, this, &SettingsDialog::UpdateXonXoffGroup);
     connect(okButton(), &QPushButton::clicked, this, &SettingsDialog::okClicked);
     connect(cancelButton(), &QPushButton::clicked, this, &QWidget::close);
@@ -26,7 +29,7 @@ SettingsDialog::SettingsDialog(const PortSettings& settings, QWidget* owner) : Q
 
 // Created in the order of the Tab chain; the two frames are sent to the back
 // so that they do not sit over the controls they surround.
-void SettingsDialog::CreateControls(const PortSettings& s)
+void SettingsDialog::CreateControls(const PortSettings& s, const std::array<std::string, 8>& portLabels)
 {
     const SettingsChoices shown = ChoicesFromSettings(s);
     const std::map<int, int32_t> chosen{
@@ -51,8 +54,15 @@ void SettingsDialog::CreateControls(const PortSettings& s)
         case ControlKind::DropDownList: {
             auto* list = new QComboBox(this);
             list->setEditable(false);
-            for (std::string_view item : c.items)
-                list->addItem(Text(item));
+            if (id == DialogPortList) {
+                for (const std::string& item : portLabels)
+                    list->addItem(Text(item));
+                // Device names are longer than the list is wide: open it wide enough.
+                list->view()->setMinimumWidth(list->view()->sizeHintForColumn(0) + 2 * list->view()->frameWidth());
+            } else {
+                for (std::string_view item : c.items)
+                    list->addItem(Text(item));
+            }
             list->setCurrentIndex(chosen.at(id));
             w = list;
             break;

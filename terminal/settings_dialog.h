@@ -7,6 +7,9 @@
 #include "port_settings.h"
 #include "terminal_layout.h"
 
+#include <array>
+#include <string>
+
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,8 +19,8 @@
 class SettingsDialog : public QWidget {
     Q_OBJECT
 public:
-    // Filled from settings; created hidden.
-    SettingsDialog(const PortSettings& settings, QWidget* owner);
+    // Filled from settings, the port list with portLabels; created hidden.
+    SettingsDialog(const PortSettings& settings, const std::array<std::string, 8>& portLabels, QWidget* owner);
 
     SettingsChoices Choices() const;
 
@@ -52,7 +55,7 @@ private:
     {
         return static_cast<T*>(controls_[id]);
     }
-    void CreateControls(const PortSettings& settings);
+    void CreateControls(const PortSettings& settings, const std::array<std::string, 8>& portLabels);
 
     QWidget* controls_[DialogControlCount] = {};
 };

@@ -33,11 +33,31 @@ SettingsChoices ChoicesFromSettings(const PortSettings& s)
     return c;
 }
 
+void RefreshPortDevices(TerminalState& state) { state.portDevices = state.connection.PortDevices(); }
+
+std::array<std::string, 8> PortChoiceLabels(const std::optional<std::vector<std::string>>& portDevices)
+{
+    std::array<std::string, 8> labels;
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        labels[i] = std::string(kPortList[i]);
+        if (portDevices && i < portDevices->size())
+            labels[i] += " — " + (*portDevices)[i];
+    }
+    return labels;
+}
+
 bool XonXoffGroupEnabled(int32_t flowControlPosition) { return flowControlPosition == kFlowXonXoff; }
 
 void ApplySettings(TerminalState& state, const SettingsChoices& choices, bool rtsTicked, bool dtrTicked)
 {
     CollectSettings(choices, state.settings);
+    // A choice past the devices found opens nothing rather than a device
+    // the list does not show.
+    state.settings.portDevice.reset();
+    if (state.portDevices) {
+        const auto port = static_cast<std::size_t>(state.settings.portIndex);
+        state.settings.portDevice = port < state.portDevices->size() ? (*state.portDevices)[port] : std::string();
+    }
     if (!state.startupPass)
         SaveSettings(state.settingsPath, state.settings);
     state.connection.Reopen(state.settings);

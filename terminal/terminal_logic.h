@@ -10,8 +10,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct Rgb {
     uint8_t r, g, b;
@@ -40,7 +42,18 @@ struct TerminalState {
     std::string settingsPath;  // "" when there is nowhere to keep the file
     PortConnection connection;
     bool startupPass = false;  // set until the start-up apply is done: no save
+    // What the port choices open, as the dialog last showed them; nullopt
+    // where they open COM1 to COM8 by name.
+    std::optional<std::vector<std::string>> portDevices;
 };
+
+// Looks again for the devices the port choices open; called as the settings
+// dialog is built, so that each choice opens what the dialog shows beside it.
+void RefreshPortDevices(TerminalState& state);
+
+// The texts of the port list: "COM1" to "COM8", each followed by the device
+// it opens where there is a list of devices and one for it.
+std::array<std::string, 8> PortChoiceLabels(const std::optional<std::vector<std::string>>& portDevices);
 
 // Reads the stored settings from path (creating the file with the defaults
 // when it does not exist) and remembers path for later saves.

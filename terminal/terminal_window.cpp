@@ -151,7 +151,8 @@ void TerminalWindow::Start()
 
 void TerminalWindow::OpenSettingsDialog()
 {
-    dialog_ = new SettingsDialog(state_.settings, this);
+    RefreshPortDevices(state_);
+    dialog_ = new SettingsDialog(state_.settings, PortChoiceLabels(state_.portDevices), this);
     connect(dialog_, &SettingsDialog::okClicked, this, &TerminalWindow::OnDialogOk);
     connect(dialog_, &SettingsDialog::dismissed, this, &TerminalWindow::CloseSettingsDialog);
     if (!state_.startupPass)

@@ -104,6 +104,7 @@ int RunTerminalChild(int argc, char** argv)
     app.installEventFilter(&watcher);
     SerialPortApi api = SystemSerialPortApi();
     api.open = OpenRouted;
+    api.portDevices = nullptr;  // COM1 is the pty, not a device of this machine
     const auto window = StartTerminal(api, argv[2]);
     if (!window->connection().IsOpen())
         std::fprintf(stderr, "Wirelet did not open %s\n", g_comPath.c_str());

@@ -115,7 +115,10 @@ class ModemLinesTest : public QObject {
     void Start()
     {
         const std::string path = dir_->filePath("Wirelet.ini").toStdString();
-        w_ = std::make_unique<TerminalWindow>(SystemSerialPortApi(), DefaultPortSettings(), path);
+        // COM1 by name only: a scan of /dev could reach the machine's own ports.
+        SerialPortApi api = SystemSerialPortApi();
+        api.portDevices = nullptr;
+        w_ = std::make_unique<TerminalWindow>(api, DefaultPortSettings(), path);
         w_->Start();
         QCOMPARE(w_->windowTitle(), QStringLiteral(" Порт COM1 открыт"));
     }

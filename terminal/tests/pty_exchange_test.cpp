@@ -3,7 +3,9 @@
 #include "cp1251.h"
 #include "digit_field.h"
 #include "port_api.h"
+#include "port_devices.h"
 #include "serial_line.h"
+#include "settings_dialog.h"
 #include "settings_file.h"
 #include "terminal_window.h"
 #include "window_test_support.h"
@@ -42,11 +44,24 @@ int32_t SetBreakRecorded(int32_t handle, int32_t on)
     return SerialLine_SetBreak(handle, on);
 }
 
+std::string g_devRoot;  // a fake /dev whose ttyUSB links lead to ptys
+
+std::vector<std::string> g_opened;  // settings strings handed to open
+
+std::optional<std::vector<std::string>> FakeDevDevices() { return ListSerialDevices(g_devRoot, g_devRoot, {}); }
+
+int32_t OpenRecorded(const char* settings, int32_t handshake, int32_t in, int32_t out)
+{
+    g_opened.push_back(settings);
+    return SerialLine_Open(settings, handshake, in, out);
+}
+
 SerialPortApi RoutedApi()
 {
     SerialPortApi api = SystemSerialPortApi();
     api.open = OpenRouted;
     api.setBreak = SetBreakRecorded;
+    api.portDevices = nullptr;  // COM1 is the pty, not a device of this machine
     return api;
 }
 
@@ -154,6 +169,47 @@ private slots:
         FarEndSends("\x0B\x0D", 2);
         QCOMPARE(ShownPerTick(2), (QStringList{"11", "13"}));
         QVERIFY(g_breaks.empty());
+    }
+
+    // The choices stand for the devices of a fake /dev: ttyUSB0 leads to a
+    // second pty, ttyUSB1 to the far end's.
+    void eachPortChoiceOpensTheDeviceShownBesideIt()
+    {
+        const int other = ::posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(other >= 0 && ::grantpt(other) == 0 && ::unlockpt(other) == 0);
+        QTemporaryDir dev;
+        g_devRoot = dev.path().toStdString();
+        QCOMPARE(::symlink(::ptsname(other), (g_devRoot + "/ttyUSB0").c_str()), 0);
+        QCOMPARE(::symlink(g_comPath.c_str(), (g_devRoot + "/ttyUSB1").c_str()), 0);
+        SerialPortApi api = SystemSerialPortApi();
+        api.portDevices = FakeDevDevices;
+        api.open = OpenRecorded;
+        g_opened.clear();
+        w_ = std::make_unique<TerminalWindow>(api, DefaultPortSettings(), dir_->filePath("Wirelet.ini").toStdString());
+        w_->Start();
+        QCOMPARE(w_->windowTitle(), QStringLiteral(" Порт COM1 открыт"));
+        const auto openDialog = [this] {
+            QTest::mouseClick(w_->settingsButton(), Qt::LeftButton);
+            return w_->settingsDialog();
+        };
+        SettingsDialog* d = openDialog();
+        QVERIFY(d);
+        QCOMPARE(d->portList()->itemText(1), QString::fromStdString("COM2 — " + g_devRoot + "/ttyUSB1"));
+        QCOMPARE(d->portList()->itemText(2), QStringLiteral("COM3"));
+        d->portList()->setCurrentIndex(1);
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
+        QCOMPARE(w_->windowTitle(), QStringLiteral(" Порт COM2 открыт"));
+        QCOMPARE(g_opened, (std::vector<std::string>{g_devRoot + "/ttyUSB0:9600,N,8,1", g_devRoot + "/ttyUSB1:9600,N,8,1"}));
+        w_->sendField()->setText("65");
+        QTest::mouseClick(w_->sendButton(), Qt::LeftButton);
+        QCOMPARE(FarEndReads(1), QByteArray("A"));
+        d = openDialog();
+        QVERIFY(d);
+        d->portList()->setCurrentIndex(2);  // no device for it: nothing else is opened in its place
+        QTest::mouseClick(d->okButton(), Qt::LeftButton);
+        QCOMPARE(w_->windowTitle(), QStringLiteral(" Ошибка! Порт COM3 недоступен."));
+        QCOMPARE(g_opened.size(), std::size_t(2));
+        ::close(other);
     }
 
     // The line discipline takes the port's XON/XOFF characters as flow

@@ -550,7 +550,7 @@ private slots:
         stored.xonByte = 1234;
         stored.xoffByte = -5;
         stored.flowControlIndex = 0;
-        SettingsDialog d(stored, nullptr);
+        SettingsDialog d(stored, PortChoiceLabels({}), nullptr);
         QCOMPARE(d.xonField()->text(), QStringLiteral("1234"));  // shown whole
         QCOMPARE(d.xoffField()->text(), QStringLiteral("-5"));
         QTest::keyClicks(d.xonField(), "5");
@@ -566,7 +566,7 @@ private slots:
         Start();
         PortSettings stored = DefaultPortSettings();
         stored.xonByte = 1234;
-        SettingsDialog d(stored, nullptr);
+        SettingsDialog d(stored, PortChoiceLabels({}), nullptr);
         for (DigitField* field : {w_->sendField(), d.xonField(), d.xoffField()}) {
             field->setText(QString());
             for (const char* bad : {"-1", "abc", "12345678901", "1 2", "\u0661"}) {

@@ -3,8 +3,8 @@
 leaves the port as it found it: the same `stty -a` as before, exclusive use
 (TIOCEXCL) and the lock gone; and it ends as killed by that signal.
 The port is a pseudo-terminal slave, so no real port is touched.
-Wirelet, whose port is COM1, gets the pty bound over /dev/ttyS0 in a private
-mount namespace, with a console list of its own.
+Wirelet, whose port is COM1, gets the pty bound over every serial device in a
+private mount namespace, with a console list of its own.
 Usage: signal_close_test.py [--wirelet] PROGRAM..."""
 import fcntl, os, signal, subprocess, sys, tempfile, time
 
@@ -39,9 +39,12 @@ def command(program, path, directory):
         return [program]
     empty = os.path.join(directory, "no-console")
     open(empty, "w").close()
+    # Wirelet's COM1 is the first serial device it finds: every one it could
+    # find leads to the pty, so no real port of this machine is opened.
     return ["unshare", "-m", "sh", "-c",
-            f"mount --bind '{path}' /dev/ttyS0 && mount --bind '{empty}' /sys/class/tty/console/active && "
-            f"exec '{program}'"]
+            f"for d in /dev/[Cc][Oo][Mm]* /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do [ ! -c \"$d\" ] || mount --bind '{path}' \"$d\" || exit 1; done; "
+            f"[ ! -d /dev/serial ] || mount -t tmpfs none /dev/serial || exit 1; "
+            f"mount --bind '{empty}' /sys/class/tty/console/active && exec '{program}'"]
 
 
 def run(tool, sig, directory):
