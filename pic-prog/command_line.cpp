@@ -63,7 +63,8 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
     const std::string_view inlineValue = hasInline ? arg.substr(equals + 1) : std::string_view{};
     const bool flag = option == "--help" || option == "-h" || option == "--version" || option == "--no-verify" ||
                       option == "--force" || option == "--only-file" || option == "--dry-run" ||
-                      option == "--keep-data";
+                      option == "--keep-data" || option == "--program" || option == "--data" ||
+                      option == "--config";
     if (flag && hasInline) {
         problem = std::string(option) + " не принимает значения";
         return false;
@@ -83,6 +84,12 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
         line.keepData = true;
     } else if (option == "--dry-run") {
         line.dryRun = true;
+    } else if (option == "--program" || option == "--data" || option == "--config") {
+        if (!line.regionsGiven)
+            line.regions = Regions{false, false, false};
+        line.regionsGiven = true;
+        (option == "--program" ? line.regions.program : option == "--data" ? line.regions.data : line.regions.config) =
+            true;
     } else if (option == "--port") {
         if (!TakeValue(args, i, option, inlineValue, hasInline, value, problem))
             return false;
@@ -168,6 +175,23 @@ bool CheckOptionsApply(const CommandLine& line, std::string& problem)
             problem = std::string(o.option) + " действует только с " + o.commands;
             return false;
         }
+    }
+    if (line.regionsGiven && line.command == Command::Info) {
+        problem = "--program, --data и --config выбирают области памяти для read, write, verify, erase и "
+                  "blank-check; info их не читает";
+        return false;
+    }
+    // These chips erase the identifiers and the configuration word only
+    // together with program memory, and write needs them erased.
+    if ((write || erase) && line.regions.config && !line.regions.program) {
+        problem = "--config без --program: микросхема стирает идентификаторы и конфигурацию только вместе с памятью "
+                  "программ; добавьте --program";
+        return false;
+    }
+    if (line.keepData && line.regionsGiven) {
+        problem = "--keep-data не сочетается с --program, --data и --config: write без --data и так не трогает "
+                  "память данных";
+        return false;
     }
     if (line.onlyFile && !line.verify) {
         problem = "--only-file задаёт, что проверять, а --no-verify отменяет проверку";

@@ -2,6 +2,7 @@
 // ("--port NAME" or "--port=NAME") anywhere among them.
 #pragma once
 
+#include "chip_image.h"
 #include "chip_table.h"
 
 #include <cstdint>
@@ -23,6 +24,8 @@ struct CommandLine {
     bool onlyFile = false;  // compare only the locations the file gives
     bool keepData = false;  // write: the chip's data memory is written back, not the file's
     bool dryRun = false;    // identify the chip, say what would be done, change nothing
+    Regions regions;        // --program, --data, --config; all when none is given
+    bool regionsGiven = false;
     bool help = false;
     bool version = false;
 };
