@@ -4,6 +4,7 @@
 
 #include "chip_image.h"
 #include "chip_table.h"
+#include "vantrel_pic.h"
 
 #include <cstdint>
 #include <optional>
@@ -30,8 +31,9 @@ struct CommandLine {
     bool version = false;
 };
 
-// The unit delay pic-prog accepts, from --delay or Preferences.ini.
-inline constexpr int32_t kMaxDelay = 1000000;
+// The unit delay pic-prog accepts, from --delay or Preferences.ini: the
+// library's own limit, so that no value it would clamp gets through.
+inline constexpr int32_t kMaxDelay = VANTREL_MAX_DELAY;
 
 // "SOURCE: нужно целое число микросекунд от 0 до ..., а не «VALUE»".
 std::string DelayProblem(std::string_view source, std::string_view value);
