@@ -446,8 +446,10 @@ int Report(const CommandLine& line, const Work& work)
     const bool leftOut = work.unreadable.program || work.unreadable.data;
     if (line.dryRun) {
         Say("пробный запуск, микросхема не изменена: " + std::string(chip.name) + " был бы стёрт" +
+            (work.clearProtection ? " со снятием защиты" : "") +
             (line.command == Command::Write ? " и записан из " + line.file + ": " + HeldSummary(CountHeld(work.image))
-                                            : ""));
+                                            : "") +
+            RegionNote(line));
         return kExitDone;
     }
     const bool changesChip = line.command == Command::Write || line.command == Command::Erase;
