@@ -39,13 +39,13 @@ struct ChipCommands {
     uint8_t bulkEraseData;
     uint8_t beginEraseProgramming;  // starts an armed bulk erase
     bool bulkEraseSelfTimed;        // the bulk erase commands start the erase themselves
+    uint8_t bulkEraseSetup1 = 0;    // on chips that know the bulk erase setup sequence
+    uint8_t bulkEraseSetup2 = 0;
     // Code protection goes only with Bulk Erase Setup 1 and 2 given with the
     // counter at the configuration word, around a Begin Programming; the
     // plain bulk erases do not clear it. Otherwise a bulk erase of program
     // memory from the configuration area clears it.
     bool eraseSetupClearsProtection = false;
-    uint8_t bulkEraseSetup1 = 1;
-    uint8_t bulkEraseSetup2 = 7;
 };
 
 // The command set of Microchip's mid-range flash parts, also what reads a
@@ -61,6 +61,8 @@ inline constexpr ChipCommands kMidRangeCommands{
     .bulkEraseData = 11,
     .beginEraseProgramming = 8,
     .bulkEraseSelfTimed = false,
+    .bulkEraseSetup1 = 1,
+    .bulkEraseSetup2 = 7,
     .eraseSetupClearsProtection = true,
 };
 

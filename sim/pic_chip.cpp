@@ -181,9 +181,9 @@ void ExecuteCommand(PicChip& chip, int64_t timeNs, uint32_t code)
         return;
     }
     const CycleKind armed = chip.armedBulk;
-    const bool afterSetupOne = chip.eraseSetupOne;
+    const bool afterSetupOne = chip.setupOne;
     chip.armedBulk = CycleKind::None;
-    chip.eraseSetupOne = false;
+    chip.setupOne = false;
     switch (code) {
     case 0: chip.pc = kConfigBase; BeginLoad(chip, MemorySpace::Program); break;
     case 2: BeginLoad(chip, MemorySpace::Program); break;
@@ -195,7 +195,7 @@ void ExecuteCommand(PicChip& chip, int64_t timeNs, uint32_t code)
     case 24: StartCycle(chip, timeNs, CycleKind::ProgramOnly); break;
     case 9: chip.armedBulk = CycleKind::BulkProgram; chip.space = MemorySpace::Program; break;
     case 11: chip.armedBulk = CycleKind::BulkData; chip.space = MemorySpace::Data; break;
-    case 1: chip.eraseSetupOne = true; break;
+    case 1: chip.setupOne = true; break;
     case 7:
         if (afterSetupOne)
             chip.armedBulk = CycleKind::ChipErase;
@@ -269,7 +269,7 @@ void LeaveProgramming(PicChip& chip)
     chip.programming = false;
     chip.driving = false;
     chip.armedBulk = CycleKind::None;
-    chip.eraseSetupOne = false;
+    chip.setupOne = false;
     StartPhase(chip, ShiftPhase::Command);
 }
 

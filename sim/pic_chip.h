@@ -105,7 +105,7 @@ struct PicChip {
     uint16_t latch = kErasedWord;
     MemorySpace space = MemorySpace::Program;
     CycleKind armedBulk = CycleKind::None;
-    bool eraseSetupOne = false;  // the last command was Bulk Erase Setup 1
+    bool setupOne = false;  // the last command was Bulk Erase Setup 1
     ShiftPhase phase = ShiftPhase::Command;
     int clocks = 0;  // falling edges of the current phase so far
     uint32_t shift = 0;
