@@ -422,7 +422,8 @@ JobResult WorkOnChip(Wire& wire, Progress& progress, const CommandLine& line, co
         }
         work.image = Within(work.image, work.regions);
         // Erasing for a file that gives nothing in the chosen regions loses them for nothing.
-        if (line.command == Command::Write && HeldSummary(CountHeld(work.image)) == HeldSummary({})) {
+        const HeldCounts held = CountHeld(work.image);
+        if (line.command == Command::Write && held.program + held.data + held.ids == 0 && !held.config) {
             work.exitCode = kExitUsage;
             work.problem = "в файле " + line.file + " нет данных для выбранных областей памяти";
             return JobResult::Done;
