@@ -528,6 +528,11 @@ TEST_P(PicProgProtection, ProtectedMemoryIsNeverReportedAsReadOrMatching)
     image.config = {static_cast<uint16_t>(chip.configMask & ~chip.codeProtectionMask & ~chip.dataProtectionMask), true};
     dir_.Write("locked.hex", WriteIntelHex(HexOfImage(chip, image)));
     dir_.Write("Preferences.ini", "ComPortName = " + Port() + "\nVantrel_Delay = 10\n");
+    // Named, for the chips that carry no device id.
+    const auto Run = [this](std::vector<std::string> args) {
+        args.insert(args.end(), {"--device", GetParam()});
+        return PicProg::Run(args);
+    };
 
     const PicProgRun write = Run({"write", "locked.hex"});
     EXPECT_EQ(write.exitCode, 0) << write.err;
