@@ -155,10 +155,12 @@ std::vector<HexData> HexOfImage(const ChipInfo& chip, const ChipImage& image)
     for (const ImageCell& cell : image.ids)
         AppendWords(blocks[1].bytes, cell);
     blocks[2].address = (chip.configBase + static_cast<uint32_t>(chip.configWordOffset)) * 2u;
-    AppendWords(blocks[2].bytes, image.config);
+    if (!image.ids.empty())
+        AppendWords(blocks[2].bytes, image.config);
     blocks[3].address = chip.dataBase * 2u;
     for (const ImageCell& cell : image.data)
         AppendWords(blocks[3].bytes, cell);
+    std::erase_if(blocks, [](const HexData& block) { return block.bytes.empty(); });
     return blocks;
 }
 

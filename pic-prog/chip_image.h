@@ -15,6 +15,15 @@ struct ImageCell {
     bool held = false;  // the file gives this location
 };
 
+// The parts of a chip a command works on: program memory, data memory, and
+// the identifier words with the configuration word.
+struct Regions {
+    bool program = true;
+    bool data = true;
+    bool config = true;
+    bool All() const { return program && data && config; }
+};
+
 struct ChipImage {
     std::vector<ImageCell> program;
     std::vector<ImageCell> data;  // values 0..0xFF
@@ -35,7 +44,9 @@ uint16_t ErasedValue(const ChipInfo& chip, MemoryKind kind);
 // them only erased or, at 0x2006, as this chip's device id.
 bool ImageFromHex(const ChipInfo& chip, std::span<const HexData> data, ChipImage& image, HexError& error);
 
-// Every location of the image, held or not, as hex file blocks.
+// Every location of the image, held or not, as hex file blocks; a part the
+// image has no cells for (program, data, identifiers with the configuration
+// word) is left out.
 std::vector<HexData> HexOfImage(const ChipInfo& chip, const ChipImage& image);
 
 // How many locations the image holds in each part.

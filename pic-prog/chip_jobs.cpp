@@ -160,7 +160,54 @@ ChipImage Covered(ChipImage image, Extent extent)
     return image;
 }
 
+// A bulk erase armed with all ones loaded by loadCommand.
+void BulkErase(Wire& wire, const ChipInfo& chip, uint8_t loadCommand, uint8_t eraseCommand)
+{
+    SendCommand(wire, loadCommand);
+    SendWord(wire, chip.wordMask);
+    SendCommand(wire, eraseCommand);
+    if (!chip.commands.bulkEraseSelfTimed)
+        SendCommand(wire, chip.commands.beginEraseProgramming);
+    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
+}
+
+// Bulk Erase Setup 1 and 2 around a Begin Programming, with the counter on
+// the configuration word: program and data memory and the configuration word
+// go, code protection with them. The chip wants a fresh switch-on after it.
+void ClearProtection(Wire& wire, const ChipInfo& chip)
+{
+    const ChipCommands& c = chip.commands;
+    SendCommand(wire, c.loadConfiguration);
+    SendWord(wire, chip.wordMask);
+    for (int i = 0; i < chip.configWordOffset; ++i)
+        SendCommand(wire, c.incrementAddress);
+    SendCommand(wire, c.bulkEraseSetup1);
+    SendCommand(wire, c.bulkEraseSetup2);
+    SendCommand(wire, c.beginEraseProgramming);
+    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
+    SendCommand(wire, c.bulkEraseSetup1);
+    SendCommand(wire, c.bulkEraseSetup2);
+    PowerOn(wire);
+}
+
 }  // namespace
+
+ChipImage Within(ChipImage image, Regions regions)
+{
+    const auto drop = [](std::vector<ImageCell>& cells) {
+        for (ImageCell& cell : cells)
+            cell.held = false;
+    };
+    if (!regions.program)
+        drop(image.program);
+    if (!regions.data)
+        drop(image.data);
+    if (!regions.config) {
+        drop(image.ids);
+        image.config.held = false;
+    }
+    return image;
+}
 
 JobResult ReadConfigArea(Wire& wire, const ChipInfo& layout, ConfigArea& area)
 {
@@ -184,36 +231,32 @@ JobResult ReadConfigArea(Wire& wire, const ChipInfo& layout, ConfigArea& area)
     return JobResult::Done;
 }
 
-JobResult EraseChip(Wire& wire, const ChipInfo& chip)
+JobResult EraseChip(Wire& wire, const ChipInfo& chip, Regions regions, bool clearProtection)
 {
     if (Interrupted(wire))
         return JobResult::Interrupted;
     const ChipCommands& c = chip.commands;
+    if (clearProtection && c.eraseSetupClearsProtection)
+        ClearProtection(wire, chip);
     // Each erase is armed with all ones loaded; on most chips it then starts
     // like a programming cycle, on some the erase command starts it itself.
-    // With the counter in the configuration area the identifiers and the
-    // configuration word (code protection) go too.
-    SendCommand(wire, c.loadConfiguration);
-    SendWord(wire, chip.wordMask);
-    SendCommand(wire, c.bulkEraseProgram);
-    if (!c.bulkEraseSelfTimed)
-        SendCommand(wire, c.beginEraseProgramming);
-    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
-    SendCommand(wire, c.loadData);
-    SendWord(wire, chip.wordMask);
-    SendCommand(wire, c.bulkEraseData);
-    if (!c.bulkEraseSelfTimed)
-        SendCommand(wire, c.beginEraseProgramming);
-    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
+    if (regions.program && regions.config) {
+        BulkErase(wire, chip, c.loadConfiguration, c.bulkEraseProgram);
+    } else if (regions.program) {
+        PowerOn(wire);
+        BulkErase(wire, chip, c.loadProgram, c.bulkEraseProgram);
+    }
+    if (regions.data)
+        BulkErase(wire, chip, c.loadData, c.bulkEraseData);
     return JobResult::Done;
 }
 
 JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, bool verify, Extent extent,
-                     std::vector<Mismatch>& mismatches)
+                     Regions regions, bool clearProtection, std::vector<Mismatch>& mismatches)
 {
-    if (EraseChip(wire, chip) == JobResult::Interrupted)
+    if (EraseChip(wire, chip, regions, clearProtection) == JobResult::Interrupted)
         return JobResult::Interrupted;
-    ChipImage work = verify ? Covered(image, extent) : image;
+    ChipImage work = Within(verify ? Covered(image, extent) : image, regions);
     const Walk walk = verify ? Walk::Write : Walk::WriteUnverified;
     if (WalkMemories(wire, chip, work, walk, mismatches) == JobResult::Interrupted)
         return JobResult::Interrupted;
@@ -225,12 +268,20 @@ JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, b
     return WalkConfigArea(wire, chip, work.ids, work.config, walk, mismatches);
 }
 
-JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, ChipImage& image)
+JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, Regions regions, ChipImage& image)
 {
     image = EmptyImage(chip);
+    if (!regions.program)
+        image.program.clear();
+    if (!regions.data)
+        image.data.clear();
     std::vector<Mismatch> none;
     if (WalkMemories(wire, chip, image, Walk::Read, none) == JobResult::Interrupted)
         return JobResult::Interrupted;
+    if (!regions.config) {
+        image.ids.clear();
+        return JobResult::Done;
+    }
     for (size_t i = 0; i < image.ids.size() && i < area.ids.size(); ++i)
         image.ids[i] = {area.ids[i], true};
     image.config = {area.config, true};
@@ -249,9 +300,9 @@ JobResult ReadDataMemory(Wire& wire, const ChipInfo& chip, std::vector<ImageCell
 }
 
 JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, const ChipImage& image,
-                       Extent extent, std::vector<Mismatch>& mismatches)
+                       Extent extent, Regions regions, std::vector<Mismatch>& mismatches)
 {
-    ChipImage work = Covered(image, extent);
+    ChipImage work = Within(Covered(image, extent), regions);
     if (WalkMemories(wire, chip, work, Walk::Compare, mismatches) == JobResult::Interrupted)
         return JobResult::Interrupted;
     for (size_t i = 0; i < work.ids.size() && i < area.ids.size(); ++i)
@@ -262,11 +313,12 @@ JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area,
     return JobResult::Done;
 }
 
-JobResult EraseImage(Wire& wire, const ChipInfo& chip, bool verify, std::vector<Mismatch>& mismatches)
+JobResult EraseImage(Wire& wire, const ChipInfo& chip, Regions regions, bool clearProtection, bool verify,
+                     std::vector<Mismatch>& mismatches)
 {
-    if (EraseChip(wire, chip) == JobResult::Interrupted || !verify)
+    if (EraseChip(wire, chip, regions, clearProtection) == JobResult::Interrupted || !verify)
         return Interrupted(wire) ? JobResult::Interrupted : JobResult::Done;
-    ChipImage erased = Covered(EmptyImage(chip), Extent::WholeChip);
+    ChipImage erased = Within(Covered(EmptyImage(chip), Extent::WholeChip), regions);
     if (WalkMemories(wire, chip, erased, Walk::Compare, mismatches) == JobResult::Interrupted)
         return JobResult::Interrupted;
     if (Interrupted(wire))

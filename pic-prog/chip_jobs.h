@@ -35,27 +35,37 @@ enum class Extent { WholeChip, FileOnly };
 // configuration word, laid out as in layout (the chip is not known yet).
 JobResult ReadConfigArea(Wire& wire, const ChipInfo& layout, ConfigArea& area);
 
-// Bulk erase of everything with the location counter in the configuration
-// area (program memory, identifiers, configuration word), then of data memory.
-JobResult EraseChip(Wire& wire, const ChipInfo& chip);
+// Bulk erase of the regions: program memory alone from program memory after
+// a fresh switch-on; with the identifiers and configuration word from the
+// configuration area, which takes them too; data memory after that. No chip
+// erases the identifiers and configuration word without program memory. With
+// clearProtection (the whole chip protected), the chip's own sequence that
+// clears its code protection goes first where the plain erase would not.
+JobResult EraseChip(Wire& wire, const ChipInfo& chip, Regions regions, bool clearProtection);
 
-// Erase, then every location of the image that differs from erased, with the
-// chip's shortest cycle per memory kind. With verify, each location the file
-// holds is read back as soon as it is done. The configuration word comes
-// last: once it enables code protection the chip no longer reads true. With
-// verify over the whole chip, a location the image lacks must read erased.
+// Erase of the regions, then every location of the image within them that
+// differs from erased, with the chip's shortest cycle per memory kind. With
+// verify, each location the file holds is read back as soon as it is done.
+// The configuration word comes last: once it enables code protection the
+// chip no longer reads true. With verify over the whole chip, a location of
+// the regions the image lacks must read erased.
 JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, bool verify, Extent extent,
-                     std::vector<Mismatch>& mismatches);
+                     Regions regions, bool clearProtection, std::vector<Mismatch>& mismatches);
 
-// Every location into image (identifiers and configuration from area).
-JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, ChipImage& image);
+// Every location of the regions into image (identifiers and configuration
+// from area); the image has no cells for the other regions.
+JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, Regions regions, ChipImage& image);
 
 // Data memory alone, every byte of it, into data.
 JobResult ReadDataMemory(Wire& wire, const ChipInfo& chip, std::vector<ImageCell>& data);
 
-// Reads each location the extent covers and notes those that differ.
+// Reads each location of the regions the extent covers and notes those that differ.
 JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, const ChipImage& image, Extent extent,
-                       std::vector<Mismatch>& mismatches);
+                       Regions regions, std::vector<Mismatch>& mismatches);
 
-// Erase, and with verify a blank check of every location.
-JobResult EraseImage(Wire& wire, const ChipInfo& chip, bool verify, std::vector<Mismatch>& mismatches);
+// Erase of the regions, and with verify a blank check of every location in them.
+JobResult EraseImage(Wire& wire, const ChipInfo& chip, Regions regions, bool clearProtection, bool verify,
+                     std::vector<Mismatch>& mismatches);
+
+// The image without the locations outside the regions (none held there).
+ChipImage Within(ChipImage image, Regions regions);

@@ -106,7 +106,7 @@ constexpr ChipInfo Pic16f62xa(const char* name, uint16_t deviceId, int programWo
         .dataBase = 0x2100,
         .wordMask = 0x3FFF,
         .configMask = 0x21FF,
-        .codeProtectionMask = 0x2100,  // /CP and /CPD
+        .codeProtectionMask = 0x2000,  // /CP
         .commands = kFlashSelfTimedEraseCommands,
         // TERA 6 ms (DS41196); some programmers wait 10 ms, which costs
         // little once per write and covers a slow erase of a full chip.
@@ -115,6 +115,7 @@ constexpr ChipInfo Pic16f62xa(const char* name, uint16_t deviceId, int programWo
         .dataCycles = kPic16f62xaDataCycles,
         .configCycles = kPic16f62xaProgramCycles,
         .configFields = kPic16f62xaFields,
+        .dataProtectionMask = 0x0100,  // /CPD
     };
 }
 
@@ -185,6 +186,11 @@ ProgrammingCycle ShortestCycle(const ChipInfo& chip, MemoryKind kind)
 bool CodeProtected(const ChipInfo& chip, uint16_t config)
 {
     return (config & chip.codeProtectionMask) != chip.codeProtectionMask;
+}
+
+bool DataProtected(const ChipInfo& chip, uint16_t config)
+{
+    return (config & chip.dataProtectionMask) != chip.dataProtectionMask;
 }
 
 bool DeviceIdAbsent(uint16_t deviceIdWord)

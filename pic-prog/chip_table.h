@@ -39,6 +39,13 @@ struct ChipCommands {
     uint8_t bulkEraseData;
     uint8_t beginEraseProgramming;  // starts an armed bulk erase
     bool bulkEraseSelfTimed;        // the bulk erase commands start the erase themselves
+    uint8_t bulkEraseSetup1 = 0;    // on chips that know the bulk erase setup sequence
+    uint8_t bulkEraseSetup2 = 0;
+    // Code protection goes only with Bulk Erase Setup 1 and 2 given with the
+    // counter at the configuration word, around a Begin Programming; the
+    // plain bulk erases do not clear it. Otherwise a bulk erase of program
+    // memory from the configuration area clears it.
+    bool eraseSetupClearsProtection = false;
 };
 
 // The command set of Microchip's mid-range flash parts, also what reads a
@@ -54,6 +61,9 @@ inline constexpr ChipCommands kMidRangeCommands{
     .bulkEraseData = 11,
     .beginEraseProgramming = 8,
     .bulkEraseSelfTimed = false,
+    .bulkEraseSetup1 = 1,
+    .bulkEraseSetup2 = 7,
+    .eraseSetupClearsProtection = true,
 };
 
 // The PIC16F627A/628A/648A: the same codes, but a bulk erase runs as soon as
@@ -84,7 +94,7 @@ struct ChipInfo {
     uint16_t dataBase;        // word address of data memory in hex files
     uint16_t wordMask;        // bits of a program word
     uint16_t configMask;      // implemented bits of the configuration word; the rest read 0
-    uint16_t codeProtectionMask;  // configuration bits that are all 1 when nothing is protected
+    uint16_t codeProtectionMask;  // configuration bits that are all 1 when program memory is not protected
     ChipCommands commands;
     uint32_t bulkEraseMicroseconds;
     // The cycles that program a location after a bulk erase, per memory kind.
@@ -92,6 +102,7 @@ struct ChipInfo {
     std::span<const ProgrammingCycle> dataCycles;
     std::span<const ProgrammingCycle> configCycles;
     std::span<const ConfigField> configFields;
+    uint16_t dataProtectionMask = 0;  // the same for data memory; 0 when the chip cannot protect it
 };
 
 std::span<const ChipInfo> KnownChips();
@@ -106,9 +117,11 @@ const ChipInfo* ChipByName(std::string_view name);
 // first one listed.
 ProgrammingCycle ShortestCycle(const ChipInfo& chip, MemoryKind kind);
 
-// True when the configuration word protects code: the chip then reads back
-// something other than what it holds.
+// True when the configuration word protects program memory (code) or data
+// memory: the chip then reads back something other than what it holds, and
+// only an erase of the whole chip clears the protection.
 bool CodeProtected(const ChipInfo& chip, uint16_t config);
+bool DataProtected(const ChipInfo& chip, uint16_t config);
 
 // A device id that says nothing: all ones (no chip drives the line, or a
 // part without an id such as the PIC16F84) or all zeros.

@@ -63,7 +63,8 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
     const std::string_view inlineValue = hasInline ? arg.substr(equals + 1) : std::string_view{};
     const bool flag = option == "--help" || option == "-h" || option == "--version" || option == "--no-verify" ||
                       option == "--force" || option == "--only-file" || option == "--dry-run" ||
-                      option == "--keep-data";
+                      option == "--keep-data" || option == "--program" || option == "--data" ||
+                      option == "--config";
     if (flag && hasInline) {
         problem = std::string(option) + " не принимает значения";
         return false;
@@ -83,6 +84,12 @@ bool ApplyOption(std::span<const std::string_view> args, size_t& i, CommandLine&
         line.keepData = true;
     } else if (option == "--dry-run") {
         line.dryRun = true;
+    } else if (option == "--program" || option == "--data" || option == "--config") {
+        if (!line.regionsGiven)
+            line.regions = Regions{false, false, false};
+        line.regionsGiven = true;
+        (option == "--program" ? line.regions.program : option == "--data" ? line.regions.data : line.regions.config) =
+            true;
     } else if (option == "--port") {
         if (!TakeValue(args, i, option, inlineValue, hasInline, value, problem))
             return false;
@@ -169,6 +176,23 @@ bool CheckOptionsApply(const CommandLine& line, std::string& problem)
             return false;
         }
     }
+    if (line.regionsGiven && line.command == Command::Info) {
+        problem = "--program, --data и --config выбирают области памяти для read, write, verify, erase и "
+                  "blank-check; info их не читает";
+        return false;
+    }
+    // These chips erase the identifiers and the configuration word only
+    // together with program memory, and write needs them erased.
+    if ((write || erase) && line.regions.config && !line.regions.program) {
+        problem = "--config без --program: микросхема стирает идентификаторы и конфигурацию только вместе с памятью "
+                  "программ; добавьте --program";
+        return false;
+    }
+    if (line.keepData && line.regionsGiven) {
+        problem = "--keep-data не сочетается с --program, --data и --config: write без --data и так не трогает "
+                  "память данных";
+        return false;
+    }
     if (line.onlyFile && !line.verify) {
         problem = "--only-file задаёт, что проверять, а --no-verify отменяет проверку";
         return false;
@@ -232,7 +256,7 @@ std::string HelpText()
            "  write ФАЙЛ.hex   стереть, записать всё, что есть в файле, и проверить\n"
            "  verify ФАЙЛ.hex  сравнить микросхему с файлом и показать первые различия\n"
            "  erase            стереть память программ и данных, идентификаторы\n"
-           "                   и конфигурацию\n"
+           "                   и конфигурацию (защищённую микросхему — со снятием защиты)\n"
            "  blank-check      проверить, что микросхема стёрта, и показать первые\n"
            "                   нестёртые ячейки\n"
            "ФАЙЛ «-» у write и verify — стандартный ввод. Файл без данных не принимается.\n"
@@ -243,7 +267,7 @@ std::string HelpText()
            "Параметры (для всех команд):\n"
            "  --port ИМЯ       порт вместо ComPortName из Preferences.ini\n"
            "                   (VIRTUAL в любом регистре — виртуальный программатор)\n"
-           "  --delay МКС      единичная задержка вместо Vantrel_Delay, от 0 до 1000000\n"
+           "  --delay МКС      единичная задержка вместо Vantrel_Delay, от 0 до " + std::to_string(kMaxDelay) + "\n"
            "                   микросекунд (те же пределы и для Preferences.ini)\n"
            "  --device ИМЯ     тип микросхемы; если прочитанный идентификатор устройства\n"
            "                   называет другую, работа отменяется (код 2), если не указан\n"
@@ -255,16 +279,27 @@ std::string HelpText()
            "  --only-file      write, verify: сравнивать только ячейки, которые есть в файле\n"
            "  --dry-run        write, erase: определить микросхему и сказать, что было бы\n"
            "                   сделано, ничего не меняя\n"
+           "  --program, --data, --config\n"
+           "                   read, write, verify, erase, blank-check: только память\n"
+           "                   программ, память данных или идентификаторы с конфигурацией,\n"
+           "                   в любом сочетании; без них — всё. Идентификаторы и\n"
+           "                   конфигурация стираются только вместе с памятью программ:\n"
+           "                   erase и write с --config требуют и --program\n"
            "  --keep-data      write: сохранить память данных микросхемы (прочитать её до\n"
            "                   стирания и записать обратно); данные из файла не пишутся\n"
            "  --force          read: заменить существующий обычный файл;\n"
            "                   с --device: работать, даже если идентификатор не совпал\n"
            "Параметр, который с данной командой ничего не делает, — ошибка.\n"
            "\n"
+           "Защищённую память (защита кода или данных в слове конфигурации) микросхема\n"
+           "не отдаёт: read, verify и blank-check пропускают её, называют и завершаются\n"
+           "с кодом 1. Снимает защиту только стирание всей микросхемы.\n"
+           "\n"
            "Инверсия линий берётся из Preferences.ini в текущем каталоге.\n"
            "\n"
            "Коды завершения: 0 — готово; 1 — найдены различия, микросхема не пуста\n"
-           "(blank-check) или на виртуальном программаторе нарушены времена микросхемы;\n"
+           "(blank-check), пропущена защищённая память или на виртуальном программаторе\n"
+           "нарушены времена микросхемы;\n"
            "2 — неверный вызов или файл; 3 — нет порта, программатора или микросхемы,\n"
            "или не сохранена память виртуальной микросхемы; 130 — прервано Ctrl+C,\n"
            "143 — прервано сигналом SIGTERM (питание микросхемы выключено, порт закрыт).\n";

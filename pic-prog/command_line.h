@@ -2,7 +2,9 @@
 // ("--port NAME" or "--port=NAME") anywhere among them.
 #pragma once
 
+#include "chip_image.h"
 #include "chip_table.h"
+#include "vantrel_pic.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,12 +25,15 @@ struct CommandLine {
     bool onlyFile = false;  // compare only the locations the file gives
     bool keepData = false;  // write: the chip's data memory is written back, not the file's
     bool dryRun = false;    // identify the chip, say what would be done, change nothing
+    Regions regions;        // --program, --data, --config; all when none is given
+    bool regionsGiven = false;
     bool help = false;
     bool version = false;
 };
 
-// The unit delay pic-prog accepts, from --delay or Preferences.ini.
-inline constexpr int32_t kMaxDelay = 1000000;
+// The unit delay pic-prog accepts, from --delay or Preferences.ini: the
+// library's own limit, so that no value it would clamp gets through.
+inline constexpr int32_t kMaxDelay = VANTREL_MAX_DELAY;
 
 // "SOURCE: нужно целое число микросекунд от 0 до ..., а не «VALUE»".
 std::string DelayProblem(std::string_view source, std::string_view value);

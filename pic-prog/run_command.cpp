@@ -255,6 +255,9 @@ struct Work {
     double seconds = 0;
     std::vector<sim::LineEvent> violations;  // rules of the chip the virtual one saw broken
     std::string unsaved;                     // why the virtual chip's memory was not kept
+    Regions regions;                         // what the job works on
+    bool clearProtection = false;            // the erase must take the chip's protection away
+    Regions unreadable{false, false, false};  // chosen, but protected: not read nor compared
 };
 
 const char* ProgressLabel(Command command)
@@ -293,7 +296,7 @@ JobResult RunJob(Wire& wire, const CommandLine& line, Work& work)
 {
     const ChipInfo& chip = *work.chip;
     switch (line.command) {
-    case Command::Read: return ReadImage(wire, chip, work.area, work.image);
+    case Command::Read: return ReadImage(wire, chip, work.area, work.regions, work.image);
     case Command::Write:
         if (line.keepData) {
             if (ReadDataMemory(wire, chip, work.image.data) == JobResult::Interrupted)
@@ -301,11 +304,13 @@ JobResult RunJob(Wire& wire, const CommandLine& line, Work& work)
             for (ImageCell& cell : work.image.data)
                 cell.held = true;
         }
-        return WriteImage(wire, chip, work.image, line.verify, ExtentOf(line), work.mismatches);
-    case Command::Verify: return CompareImage(wire, chip, work.area, work.image, ExtentOf(line), work.mismatches);
-    case Command::Erase: return EraseImage(wire, chip, line.verify, work.mismatches);
+        return WriteImage(wire, chip, work.image, line.verify, ExtentOf(line), work.regions, work.clearProtection,
+                          work.mismatches);
+    case Command::Verify:
+        return CompareImage(wire, chip, work.area, work.image, ExtentOf(line), work.regions, work.mismatches);
+    case Command::Erase: return EraseImage(wire, chip, work.regions, work.clearProtection, line.verify, work.mismatches);
     case Command::BlankCheck:
-        return CompareImage(wire, chip, work.area, EmptyImage(chip), Extent::WholeChip, work.mismatches);
+        return CompareImage(wire, chip, work.area, EmptyImage(chip), Extent::WholeChip, work.regions, work.mismatches);
     default: return JobResult::Done;
     }
 }
@@ -325,6 +330,72 @@ JobResult RunJobWithProgress(Wire& wire, Progress& progress, const CommandLine& 
     return result;
 }
 
+// "память программ", "память данных" or both.
+std::string MemoriesNamed(Regions regions)
+{
+    if (regions.program && regions.data)
+        return "память программ и данных";
+    return regions.program ? "память программ" : "память данных";
+}
+
+// Only an erase of the whole chip clears protection, and protected memory
+// reads as something else: write and erase of a protected chip must take the
+// whole chip, and the other commands leave protected memory alone.
+bool PlanForProtection(const CommandLine& line, Work& work)
+{
+    const ChipInfo& chip = *work.chip;
+    Regions locked{CodeProtected(chip, work.area.config), DataProtected(chip, work.area.config), false};
+    work.regions = line.regions;
+    if (line.command == Command::Write || line.command == Command::Erase) {
+        work.clearProtection = locked.program || locked.data;
+        if (work.clearProtection && !line.regions.All()) {
+            work.exitCode = kExitUsage;
+            work.problem = "в " + std::string(chip.name) + " включена защита (" + MemoriesNamed(locked) +
+                           "); снять её можно только стиранием всей микросхемы: уберите --program, --data и --config";
+            return false;
+        }
+        if (line.keepData && locked.data) {
+            work.exitCode = kExitUsage;
+            work.problem = "память данных " + std::string(chip.name) +
+                           " защищена и не читается, --keep-data сохранил бы не её содержимое";
+            return false;
+        }
+        return true;
+    }
+    work.unreadable = {line.regions.program && locked.program, line.regions.data && locked.data, false};
+    work.regions.program = line.regions.program && !locked.program;
+    work.regions.data = line.regions.data && !locked.data;
+    return true;
+}
+
+// Said whenever protected memory was left out: the rest of the result is no
+// statement about it.
+std::string ProtectedNote(const Work& work, Command command)
+{
+    const Regions& r = work.unreadable;
+    const std::string kind = r.program && r.data ? "защита кода и данных" : r.program ? "защита кода" : "защита данных";
+    const char* what = command == Command::Read     ? "в файл она не записана"
+                       : command == Command::Verify ? "с файлом она не сравнивалась"
+                                                    : "её чистота не проверена";
+    return MemoriesNamed(r) + " защищена (" + kind + "): микросхема не отдаёт её содержимое, " + what;
+}
+
+// " — только память данных" when the user chose regions.
+std::string RegionNote(const CommandLine& line)
+{
+    if (!line.regionsGiven || line.regions.All())
+        return "";
+    std::string text;
+    const auto add = [&text](const char* part) { text += (text.empty() ? "" : ", ") + std::string(part); };
+    if (line.regions.program)
+        add("память программ");
+    if (line.regions.data)
+        add("память данных");
+    if (line.regions.config)
+        add("идентификаторы и конфигурация");
+    return " — только " + text;
+}
+
 JobResult WorkOnChip(Wire& wire, Progress& progress, const CommandLine& line, const std::vector<HexData>& hex,
                      Work& work)
 {
@@ -339,12 +410,22 @@ JobResult WorkOnChip(Wire& wire, Progress& progress, const CommandLine& line, co
     }
     if (line.command == Command::Info)
         return JobResult::Done;
+    if (!PlanForProtection(line, work))
+        return JobResult::Done;
     if (line.command == Command::Write || line.command == Command::Verify) {
         HexError error;
         if (!ImageFromHex(*work.chip, hex, work.image, error)) {
             work.exitCode = kExitUsage;
             work.problem = line.file + ": " + DescribeHexError(error);
             work.chip = nullptr;
+            return JobResult::Done;
+        }
+        work.image = Within(work.image, work.regions);
+        // Erasing for a file that gives nothing in the chosen regions loses them for nothing.
+        const HeldCounts held = CountHeld(work.image);
+        if (line.command == Command::Write && held.program + held.data + held.ids == 0 && !held.config) {
+            work.exitCode = kExitUsage;
+            work.problem = "в файле " + line.file + " нет данных для выбранных областей памяти";
             return JobResult::Done;
         }
     }
@@ -363,12 +444,13 @@ int Report(const CommandLine& line, const Work& work)
         return kExitDone;
     const ChipInfo& chip = *work.chip;
     const std::string took = " за " + Seconds(work.seconds);
-    if ((line.command == Command::Read || line.command == Command::Verify) && CodeProtected(chip, work.area.config))
-        Say("включена защита кода: память программ и данных читается не такой, какая она есть");
+    const bool leftOut = work.unreadable.program || work.unreadable.data;
     if (line.dryRun) {
         Say("пробный запуск, микросхема не изменена: " + std::string(chip.name) + " был бы стёрт" +
+            (work.clearProtection ? " со снятием защиты" : "") +
             (line.command == Command::Write ? " и записан из " + line.file + ": " + HeldSummary(CountHeld(work.image))
-                                            : ""));
+                                            : "") +
+            RegionNote(line));
         return kExitDone;
     }
     const bool changesChip = line.command == Command::Write || line.command == Command::Erase;
@@ -382,31 +464,45 @@ int Report(const CommandLine& line, const Work& work)
             PrintOut(hex);
         else if (!WriteFileAtomically(line.file, hex))
             return Fail(kExitUsage, "не удалось записать файл " + line.file);
-        Say(std::string(chip.name) + " прочитан в " + (line.file == "-" ? "стандартный вывод" : line.file) + took +
-            ": " + HeldSummary(CountHeld(work.image)));
+        const std::string summary = std::string(chip.name) + " прочитан в " +
+                                    (line.file == "-" ? "стандартный вывод" : line.file) + took + ": " +
+                                    HeldSummary(CountHeld(work.image));
+        // Zeros or whatever a protected chip gives are no content of it.
+        if (leftOut)
+            return Fail(kExitDifferences, summary + "; " + ProtectedNote(work, line.command));
+        Say(summary);
         return kExitDone;
     }
+    const std::string protectedNote = leftOut ? "; " + ProtectedNote(work, line.command) : "";
     if (!work.mismatches.empty()) {
         PrintOut(MismatchList(chip, work.mismatches));
         if (line.command == Command::BlankCheck)
             return Fail(kExitDifferences, std::string(chip.name) + " не пуст: ячеек не в стёртом состоянии — " +
-                                              std::to_string(work.mismatches.size()));
-        return Fail(kExitDifferences, "найдено различий: " + std::to_string(work.mismatches.size()));
+                                              std::to_string(work.mismatches.size()) + protectedNote);
+        return Fail(kExitDifferences, "найдено различий: " + std::to_string(work.mismatches.size()) + protectedNote);
     }
+    if (leftOut)
+        return Fail(kExitDifferences, std::string(chip.name) + ": в том, что читается, различий нет" + protectedNote);
     const bool checked = line.verify || line.command == Command::Verify;
     switch (line.command) {
-    case Command::Write:
+    case Command::Write: {
+        const ImageCell& config = work.image.config;
+        const bool locks = config.held && (CodeProtected(chip, config.value) || DataProtected(chip, config.value));
         Say(std::string(chip.name) + (checked ? " записан и проверен" : " записан без проверки") + took + ": " +
-            HeldSummary(CountHeld(work.image)));
+            HeldSummary(CountHeld(work.image)) + RegionNote(line) +
+            (checked && locks ? "; защиту включило слово конфигурации, записанное после проверки" : ""));
         break;
+    }
     case Command::Verify:
-        Say(std::string(chip.name) + " совпадает с файлом, проверено" + took + ": " + HeldSummary(CountHeld(work.image)));
+        Say(std::string(chip.name) + " совпадает с файлом, проверено" + took + ": " +
+            HeldSummary(CountHeld(work.image)) + RegionNote(line));
         break;
     case Command::BlankCheck:
-        Say(std::string(chip.name) + " пуст, проверено" + took);
+        Say(std::string(chip.name) + " пуст, проверено" + took + RegionNote(line));
         break;
     default:
-        Say(std::string(chip.name) + (checked ? " стёрт и проверен" : " стёрт без проверки") + took);
+        Say(std::string(chip.name) + (checked ? " стёрт и проверен" : " стёрт без проверки") + took +
+            RegionNote(line) + (work.clearProtection ? "; защита снята" : ""));
         break;
     }
     return kExitDone;

@@ -23,6 +23,27 @@ uint8_t& DataByte(PicChip& chip, uint16_t pc)
     return chip.memory.data[pc % chip.memory.model->dataBytes];
 }
 
+// Protected memory takes no programming, and a bulk erase of it runs only
+// in the form that clears the protection.
+bool CycleBlocked(const PicChip& chip)
+{
+    const PendingCycle& c = chip.cycle;
+    const ChipMemory& memory = chip.memory;
+    const bool inConfig = c.pc >= kConfigBase;
+    switch (c.kind) {
+    case CycleKind::EraseProgram:
+    case CycleKind::ProgramOnly:
+        return c.space == MemorySpace::Data ? DataProtected(memory) : !inConfig && ProgramProtected(memory);
+    case CycleKind::BulkProgram:
+        return ProgramProtected(memory) &&
+               (!inConfig || memory.model->protectionClear != ProtectionClear::BulkEraseFromConfiguration);
+    case CycleKind::BulkData:
+        return DataProtected(memory);
+    default:
+        return false;
+    }
+}
+
 // An interrupted cycle leaves the location erased (erase then program) or as
 // it was (program only, bulk erase).
 void ApplyCycle(PicChip& chip, bool completed)
@@ -30,6 +51,8 @@ void ApplyCycle(PicChip& chip, bool completed)
     const PendingCycle& c = chip.cycle;
     ChipMemory& memory = chip.memory;
     const bool data = c.space == MemorySpace::Data;
+    if (CycleBlocked(chip))
+        return;
     switch (c.kind) {
     case CycleKind::EraseProgram:
         if (data)
@@ -50,6 +73,12 @@ void ApplyCycle(PicChip& chip, bool completed)
     case CycleKind::BulkData:
         if (completed)
             std::fill(std::begin(memory.data), std::end(memory.data), kErasedByte);
+        break;
+    case CycleKind::ChipErase:
+        if (completed) {
+            BulkEraseProgram(memory, c.pc >= kConfigBase);
+            std::fill(std::begin(memory.data), std::end(memory.data), kErasedByte);
+        }
         break;
     case CycleKind::None:
         break;
@@ -109,7 +138,12 @@ void EndWord(PicChip& chip, int64_t timeNs, Gap delayOwed)
 void BeginRead(PicChip& chip, MemorySpace space)
 {
     chip.space = space;
-    chip.outWord = space == MemorySpace::Data ? DataByte(chip, chip.pc) : ReadProgramSpace(chip.memory, chip.pc);
+    const bool isProtected = space == MemorySpace::Data ? DataProtected(chip.memory)
+                                                        : chip.pc < kConfigBase && ProgramProtected(chip.memory);
+    if (isProtected)
+        chip.outWord = chip.memory.model->protectedRead;
+    else
+        chip.outWord = space == MemorySpace::Data ? DataByte(chip, chip.pc) : ReadProgramSpace(chip.memory, chip.pc);
     chip.phase = ShiftPhase::ReadWord;
 }
 
@@ -147,7 +181,9 @@ void ExecuteCommand(PicChip& chip, int64_t timeNs, uint32_t code)
         return;
     }
     const CycleKind armed = chip.armedBulk;
+    const bool afterSetupOne = chip.setupOne;
     chip.armedBulk = CycleKind::None;
+    chip.setupOne = false;
     switch (code) {
     case 0: chip.pc = kConfigBase; BeginLoad(chip, MemorySpace::Program); break;
     case 2: BeginLoad(chip, MemorySpace::Program); break;
@@ -159,6 +195,11 @@ void ExecuteCommand(PicChip& chip, int64_t timeNs, uint32_t code)
     case 24: StartCycle(chip, timeNs, CycleKind::ProgramOnly); break;
     case 9: chip.armedBulk = CycleKind::BulkProgram; chip.space = MemorySpace::Program; break;
     case 11: chip.armedBulk = CycleKind::BulkData; chip.space = MemorySpace::Data; break;
+    case 1: chip.setupOne = true; break;
+    case 7:
+        if (afterSetupOne)
+            chip.armedBulk = CycleKind::ChipErase;
+        break;
     default: chip.armedBulk = armed; break;
     }
 }
@@ -228,6 +269,7 @@ void LeaveProgramming(PicChip& chip)
     chip.programming = false;
     chip.driving = false;
     chip.armedBulk = CycleKind::None;
+    chip.setupOne = false;
     StartPhase(chip, ShiftPhase::Command);
 }
 

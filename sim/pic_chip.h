@@ -21,7 +21,7 @@ inline constexpr uint8_t kErasedByte = 0xFF;
 
 enum class MemorySpace : uint8_t { Program, Data };
 enum class ShiftPhase : uint8_t { Command, LoadWord, ReadWord };
-enum class CycleKind : uint8_t { None, EraseProgram, ProgramOnly, BulkProgram, BulkData };
+enum class CycleKind : uint8_t { None, EraseProgram, ProgramOnly, BulkProgram, BulkData, ChipErase };
 
 // The longest each self-timed cycle may take, one table per family. The
 // model always takes the whole time, so a host that waits less fails here as
@@ -41,6 +41,7 @@ inline constexpr CycleTime kPic16f84aCycleTimes[] = {
     {CycleKind::ProgramOnly, 8'000'000, 8'000'000},   // command 24: program only (TPROG)
     {CycleKind::BulkProgram, 10'000'000, 10'000'000}, // commands 9, 8: bulk erase of program memory
     {CycleKind::BulkData, 10'000'000, 10'000'000},    // commands 11, 8: bulk erase of data memory
+    {CycleKind::ChipErase, 10'000'000, 10'000'000},   // commands 1, 7, 8: erase of a protected chip
 };
 
 // PIC16F627A/628A/648A: DS41196. TPROG is 2.5 ms in revision E and 4 ms in
@@ -104,6 +105,7 @@ struct PicChip {
     uint16_t latch = kErasedWord;
     MemorySpace space = MemorySpace::Program;
     CycleKind armedBulk = CycleKind::None;
+    bool setupOne = false;  // the last command was Bulk Erase Setup 1
     ShiftPhase phase = ShiftPhase::Command;
     int clocks = 0;  // falling edges of the current phase so far
     uint32_t shift = 0;
@@ -147,5 +149,9 @@ uint16_t ReadProgramSpace(const ChipMemory& memory, uint16_t pc);
 void WriteProgramSpace(ChipMemory& memory, uint16_t pc, uint16_t word);
 uint16_t NextLocation(uint16_t pc);
 void BulkEraseProgram(ChipMemory& memory, bool withConfig);
+
+// Code protection as the configuration word now sets it.
+bool ProgramProtected(const ChipMemory& memory);
+bool DataProtected(const ChipMemory& memory);
 
 }  // namespace sim

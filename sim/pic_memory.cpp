@@ -89,4 +89,16 @@ void BulkEraseProgram(ChipMemory& memory, bool withConfig)
     memory.config[kConfigWordIndex] = memory.model->configMask;
 }
 
+bool ProgramProtected(const ChipMemory& memory)
+{
+    const uint16_t mask = memory.model->cpMask;
+    return (memory.config[kConfigWordIndex] & mask) != mask;
+}
+
+bool DataProtected(const ChipMemory& memory)
+{
+    const uint16_t mask = memory.model->cpdMask;
+    return (memory.config[kConfigWordIndex] & mask) != mask;
+}
+
 }  // namespace sim

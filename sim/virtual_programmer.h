@@ -142,6 +142,18 @@ enum class ChipFamily : uint8_t {
     Pic16f62xa,  // self-timed bulk erases, Begin Programming only
 };
 
+// What takes a protected chip back to erased and unprotected.
+enum class ProtectionClear : uint8_t {
+    // Bulk Erase Program Memory (9) with the location counter in the
+    // configuration area: program memory, identifiers and configuration word.
+    BulkEraseFromConfiguration,
+    // Load Configuration, seven Increments (to 0x2007), then commands 1 and 7
+    // and Begin Programming (8): program and data memory, identifiers and
+    // configuration word. The plain bulk erases do nothing while code
+    // protection is on.
+    EraseSetupSequence,
+};
+
 struct ChipModel {
     const char* name;
     uint16_t deviceId;
@@ -149,13 +161,26 @@ struct ChipModel {
     int dataBytes;
     uint16_t configMask;  // implemented bits of the configuration word
     ChipFamily family;
+    // Code protection: program (cpMask) or data memory (cpdMask) is protected
+    // when any of the configuration word's bits under the mask is 0. A
+    // protected location reads protectedRead and ignores programming; the
+    // identifiers and the configuration word stay readable.
+    uint16_t cpMask = 0;
+    uint16_t cpdMask = 0;
+    uint16_t protectedRead = 0;
+    ProtectionClear protectionClear = ProtectionClear::BulkEraseFromConfiguration;
 };
 
+// No source gives what a protected chip of these reads; the sibling
+// PIC16F87X's specification says all zeros, so the model reads zeros.
 inline constexpr ChipModel kChipModels[] = {
-    {"PIC16F84A", 0x0560, 1024, 64, 0x3FFF, ChipFamily::Pic16f84a},
-    {"PIC16F627A", 0x1040, 1024, 128, 0x21FF, ChipFamily::Pic16f62xa},
-    {"PIC16F628A", 0x1060, 2048, 128, 0x21FF, ChipFamily::Pic16f62xa},
-    {"PIC16F648A", 0x1100, 4096, 256, 0x21FF, ChipFamily::Pic16f62xa},
+    {"PIC16F84A", 0x0560, 1024, 64, 0x3FFF, ChipFamily::Pic16f84a, 0x3FF0, 0, 0, ProtectionClear::EraseSetupSequence},
+    {"PIC16F627A", 0x1040, 1024, 128, 0x21FF, ChipFamily::Pic16f62xa, 0x2000, 0x0100, 0,
+     ProtectionClear::BulkEraseFromConfiguration},
+    {"PIC16F628A", 0x1060, 2048, 128, 0x21FF, ChipFamily::Pic16f62xa, 0x2000, 0x0100, 0,
+     ProtectionClear::BulkEraseFromConfiguration},
+    {"PIC16F648A", 0x1100, 4096, 256, 0x21FF, ChipFamily::Pic16f62xa, 0x2000, 0x0100, 0,
+     ProtectionClear::BulkEraseFromConfiguration},
 };
 inline constexpr const ChipModel& kPic16f84aModel = kChipModels[0];
 

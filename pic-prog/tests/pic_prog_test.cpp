@@ -317,6 +317,9 @@ TEST_F(PicProg, ExitCodesSayWhatWentWrong)
         {{"read", "/proc/pic-prog.hex", "--port", "VIRTUAL", "--delay", "10"}, 2, "в каталог /proc нельзя записать"},
         {{"read", "new.hex", "--no-verify", "--port", "VIRTUAL"}, 2, "--no-verify действует только с командами"},
         {{"erase", "--only-file", "--port", "VIRTUAL"}, 2, "--only-file действует только с командами"},
+        {{"erase", "--config", "--port", "VIRTUAL"}, 2, "--config без --program: микросхема стирает"},
+        {{"info", "--data", "--port", "VIRTUAL"}, 2, "info их не читает"},
+        {{"write", "prog.hex", "--data", "--keep-data", "--port", "VIRTUAL"}, 2, "--keep-data не сочетается"},
         {{"erase", "--no-verify", "--port", "virtual", "--delay", "10"}, 0, "PIC16F84A стёрт без проверки"},
         {{"blank-check", "--port", "VIRTUAL-EMPTY", "--device", "PIC16F84A", "--delay", "10"}, 0, "PIC16F84A пуст"},
         {{"info", "--port", "ttyNOSUCHPORT7"}, 3, "не удалось открыть порт ttyNOSUCHPORT7: нет такого устройства"},
@@ -331,6 +334,46 @@ TEST_F(PicProg, ExitCodesSayWhatWentWrong)
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     }
     EXPECT_EQ(dir_.Read("taken.hex"), "keep me");
+}
+
+// Each region alone: written, erased, read and compared without touching the others.
+TEST_F(PicProg, RegionOptionsKeepToTheirRegions)
+{
+    Assemble();
+    UseVirtualProgrammer(10);
+    ASSERT_EQ(Run({"write", "prog.hex"}).exitCode, 0);
+
+    const PicProgRun eraseData = Run({"erase", "--data"});
+    EXPECT_EQ(eraseData.exitCode, 0) << eraseData.err;
+    EXPECT_NE(eraseData.err.find("стёрт и проверен"), std::string::npos) << eraseData.err;
+    EXPECT_EQ(Run({"verify", "prog.hex", "--program", "--config"}).exitCode, 0) << "program memory kept";
+    const PicProgRun whole = Run({"verify", "prog.hex"});
+    EXPECT_EQ(whole.exitCode, 1) << whole.err;
+    EXPECT_TRUE(whole.out.starts_with("память данных, адрес 0x2100: нужно 0x48, прочитано 0xFF\n")) << whole.out;
+
+    const PicProgRun writeData = Run({"write", "--data", "prog.hex"});
+    EXPECT_EQ(writeData.exitCode, 0) << writeData.err;
+    const Record record = LineRecord();
+    EXPECT_EQ(std::ranges::count_if(record.chip, [](const sim::ChipEvent& e) {
+                  return e.kind == Kind::Command && (e.value == 2 || e.value == 9);
+              }), 0) << "nothing loaded into or erased from program memory";
+    EXPECT_EQ(Run({"verify", "prog.hex"}).exitCode, 0);
+
+    ASSERT_EQ(Run({"erase", "--program"}).exitCode, 0);
+    const PicProgRun program = Run({"verify", "--program", "prog.hex"});
+    EXPECT_EQ(program.exitCode, 1) << program.err;
+    EXPECT_EQ(program.out.find("память данных"), std::string::npos) << program.out;
+    EXPECT_NE(program.err.find("найдено различий: 6"), std::string::npos) << program.err;
+    const PicProgRun read = Run({"read", "--data", "--config", "back.hex"});
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    std::vector<HexData> blocks;
+    HexError error;
+    ASSERT_TRUE(ReadIntelHex(dir_.Read("back.hex"), blocks, error));
+    EXPECT_TRUE(std::ranges::none_of(blocks, [](const HexData& b) { return b.address < 0x4000 && !b.bytes.empty(); }))
+        << "no program memory in the file";
+    const ChipImage back = ImageOfText(dir_.Read("back.hex"));
+    EXPECT_EQ(back.data[0].value, 0x48);
+    EXPECT_EQ(back.config.value, 0x3FF1);
 }
 
 TEST_F(PicProg, ShowsABarOnATerminal)
@@ -465,4 +508,68 @@ std::vector<const char*> PicProgChipNames()
 }
 
 INSTANTIATE_TEST_SUITE_P(Pic16f628aFamily, PicProgChip, ::testing::ValuesIn(PicProgChipNames()),
+                         [](const auto& info) { return std::string(info.param); });
+
+// Each chip that can protect its memory, on its own virtual chip: a file that
+// turns protection on is written and checked before the protection takes
+// hold; afterwards verify and read leave the protected memory out and say so
+// with exit code 1, a partial erase is refused, and erase clears the chip.
+class PicProgProtection : public PicProgChip {};
+
+TEST_P(PicProgProtection, ProtectedMemoryIsNeverReportedAsReadOrMatching)
+{
+    const ChipInfo& chip = Chip();
+    ChipImage image = EmptyImage(chip);
+    image.program.front() = {0x1234, true};
+    image.program.back() = {0x0ABC, true};
+    image.data.front() = {0x42, true};
+    for (size_t i = 0; i < image.ids.size(); ++i)
+        image.ids[i] = {static_cast<uint16_t>(i + 1), true};
+    image.config = {static_cast<uint16_t>(chip.configMask & ~chip.codeProtectionMask & ~chip.dataProtectionMask), true};
+    dir_.Write("locked.hex", WriteIntelHex(HexOfImage(chip, image)));
+    dir_.Write("Preferences.ini", "ComPortName = " + Port() + "\nVantrel_Delay = 10\n");
+    // Named, for the chips that carry no device id.
+    const auto Run = [this](std::vector<std::string> args) {
+        args.insert(args.end(), {"--device", GetParam()});
+        return PicProg::Run(args);
+    };
+
+    const PicProgRun write = Run({"write", "locked.hex"});
+    EXPECT_EQ(write.exitCode, 0) << write.err;
+    EXPECT_NE(write.err.find("записанное после проверки"), std::string::npos) << write.err;
+
+    const PicProgRun verify = Run({"verify", "locked.hex"});
+    EXPECT_EQ(verify.exitCode, 1) << verify.err;
+    EXPECT_EQ(verify.err.find("совпадает"), std::string::npos) << verify.err;
+    const std::string memories = chip.dataProtectionMask != 0 ? "память программ и данных" : "память программ";
+    EXPECT_NE(verify.err.find(memories + " защищена"), std::string::npos) << verify.err;
+    EXPECT_NE(verify.err.find("с файлом она не сравнивалась"), std::string::npos) << verify.err;
+
+    const PicProgRun read = Run({"read", "back.hex"});
+    EXPECT_EQ(read.exitCode, 1) << read.err;
+    EXPECT_NE(read.err.find("в файл она не записана"), std::string::npos) << read.err;
+    const ChipImage back = ImageFor(dir_.Read("back.hex"));
+    EXPECT_FALSE(back.program.front().held) << "protected memory is not in the file";
+    EXPECT_EQ(back.config.value, image.config.value);
+    EXPECT_EQ(back.ids.back().value, image.ids.back().value);
+
+    const PicProgRun part = Run({"erase", "--data"});
+    EXPECT_EQ(part.exitCode, 2) << part.err;
+    EXPECT_NE(part.err.find("только стиранием всей микросхемы"), std::string::npos) << part.err;
+    const PicProgRun erase = Run({"erase"});
+    EXPECT_EQ(erase.exitCode, 0) << erase.err;
+    EXPECT_NE(erase.err.find("стёрт и проверен"), std::string::npos) << erase.err;
+    EXPECT_EQ(Run({"blank-check"}).exitCode, 0);
+}
+
+std::vector<const char*> ProtectableChipNames()
+{
+    std::vector<const char*> names;
+    for (const ChipInfo& chip : KnownChips())
+        if (chip.codeProtectionMask != 0)
+            names.push_back(chip.name);
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(KnownChips, PicProgProtection, ::testing::ValuesIn(ProtectableChipNames()),
                          [](const auto& info) { return std::string(info.param); });

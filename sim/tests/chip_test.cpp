@@ -505,3 +505,97 @@ std::vector<sim::ChipModel> SelfTimedEraseChips()
 
 INSTANTIATE_TEST_SUITE_P(Chips, SelfTimedEraseChipTest, ::testing::ValuesIn(SelfTimedEraseChips()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Each chip with code protection, driven through VIRTUAL-<chip>: once its
+// configuration word turns protection on, protected memory reads the model's
+// protected value while the identifiers and the configuration word stay
+// readable; a bulk erase other than the chip's own clearing one leaves the
+// protection on; the clearing one leaves the whole chip erased.
+class ProtectedChipTest : public simtest::TempDirTest, public ::testing::WithParamInterface<sim::ChipModel> {
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        port_ = sim::OpenVirtualPort(std::string("VIRTUAL-") + GetParam().name);
+        ASSERT_NE(port_, nullptr);
+    }
+    void TearDown() override
+    {
+        sim::CloseVirtualPort(port_);
+        EXPECT_TRUE(simtest::ViolationNames(sim::LastLineRecord()).empty());
+        TempDirTest::TearDown();
+    }
+    // A bulk erase started as the chip's family starts one.
+    void Erase(WireHost& host, int command)
+    {
+        host.Command(command);
+        if (GetParam().family == sim::ChipFamily::Pic16f84a)
+            host.Command(8);
+        host.Wait(20'000'000);
+    }
+    sim::VirtualPort* port_ = nullptr;
+};
+
+TEST_P(ProtectedChipTest, ReadsProtectedUntilItsOwnEraseClearsTheChip)
+{
+    const sim::ChipModel& model = GetParam();
+    const int protectedConfig = model.configMask & ~(model.cpMask | model.cpdMask);
+    WireHost host(port_);
+    FillChip(host);
+    host.PowerOn();
+    host.Command(0);
+    host.Word(0x3FFF);
+    host.Increment(7);
+    host.Write(2, protectedConfig);
+    host.PowerOff();
+
+    host.PowerOn();
+    EXPECT_EQ(host.Read(4), model.protectedRead);
+    EXPECT_EQ(host.Read(5), model.cpdMask != 0 ? model.protectedRead : 0x42);
+    host.PowerOff();
+    ChipContents c = ReadChip(host);
+    EXPECT_EQ(c.id0, 0x0005);
+    EXPECT_EQ(c.config, protectedConfig);
+
+    // Program memory erased from where the chip's clearing erase does not start.
+    const bool setupSequence = model.protectionClear == sim::ProtectionClear::EraseSetupSequence;
+    host.PowerOn();
+    host.Command(setupSequence ? 0 : 2);
+    host.Word(0x3FFF);
+    Erase(host, 9);
+    host.PowerOff();
+    EXPECT_EQ(ReadChip(host).config, protectedConfig);
+
+    host.PowerOn();
+    host.Command(0);
+    host.Word(0x3FFF);
+    if (setupSequence) {
+        host.Increment(7);
+        for (int command : {1, 7, 8})
+            host.Command(command);
+        host.Wait(10'000'000);
+        host.Command(1);
+        host.Command(7);
+    } else {
+        Erase(host, 9);
+        Erase(host, 11);
+    }
+    host.PowerOff();
+    c = ReadChip(host);
+    EXPECT_EQ(c.program0, 0x3FFF);
+    EXPECT_EQ(c.data0, 0xFF);
+    EXPECT_EQ(c.id0, 0x3FFF);
+    EXPECT_EQ(c.config, model.configMask);
+}
+
+std::vector<sim::ChipModel> ProtectableChips()
+{
+    std::vector<sim::ChipModel> chips;
+    for (const sim::ChipModel& model : sim::kChipModels)
+        if (model.cpMask != 0)
+            chips.push_back(model);
+    return chips;
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, ProtectedChipTest, ::testing::ValuesIn(ProtectableChips()),
+                         [](const auto& info) { return std::string(info.param.name); });
