@@ -160,6 +160,27 @@ ChipImage Covered(ChipImage image, Extent extent)
     return image;
 }
 
+// On most chips a bulk erase starts like a programming cycle, on some the
+// erase command starts it itself.
+void BulkErase(Wire& wire, const ChipInfo& chip, uint8_t command)
+{
+    SendCommand(wire, command);
+    if (!chip.commands.bulkEraseSelfTimed)
+        SendCommand(wire, chip.commands.beginEraseProgramming);
+    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
+}
+
+void EraseBySetupSequence(Wire& wire, const ChipInfo& chip)
+{
+    const ChipCommands& c = chip.commands;
+    SendCommand(wire, c.bulkEraseSetup1);
+    SendCommand(wire, c.bulkEraseSetup2);
+    SendCommand(wire, c.beginEraseProgramming);
+    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
+    SendCommand(wire, c.bulkEraseSetup1);
+    SendCommand(wire, c.bulkEraseSetup2);
+}
+
 }  // namespace
 
 JobResult ReadConfigArea(Wire& wire, const ChipInfo& layout, ConfigArea& area)
@@ -189,22 +210,26 @@ JobResult EraseChip(Wire& wire, const ChipInfo& chip)
     if (Interrupted(wire))
         return JobResult::Interrupted;
     const ChipCommands& c = chip.commands;
-    // Each erase is armed with all ones loaded; on most chips it then starts
-    // like a programming cycle, on some the erase command starts it itself.
-    // With the counter in the configuration area the identifiers and the
-    // configuration word (code protection) go too.
+    // Each erase is armed with all ones loaded. With the location counter in
+    // the configuration area the identifiers and the configuration word
+    // (code protection) go too; the setup sequence wants it at the
+    // configuration word, and only a new entry brings it back from there.
     SendCommand(wire, c.loadConfiguration);
     SendWord(wire, chip.wordMask);
-    SendCommand(wire, c.bulkEraseProgram);
-    if (!c.bulkEraseSelfTimed)
-        SendCommand(wire, c.beginEraseProgramming);
-    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
+    if (c.programErase == EraseSequence::SetupSequence) {
+        for (int i = 0; i < chip.configWordOffset; ++i)
+            SendCommand(wire, c.incrementAddress);
+        EraseBySetupSequence(wire, chip);
+        PowerOn(wire);
+    } else {
+        BulkErase(wire, chip, c.bulkEraseProgram);
+    }
     SendCommand(wire, c.loadData);
     SendWord(wire, chip.wordMask);
-    SendCommand(wire, c.bulkEraseData);
-    if (!c.bulkEraseSelfTimed)
-        SendCommand(wire, c.beginEraseProgramming);
-    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
+    if (c.dataErase == EraseSequence::SetupSequence)
+        EraseBySetupSequence(wire, chip);
+    else
+        BulkErase(wire, chip, c.bulkEraseData);
     return JobResult::Done;
 }
 

@@ -51,6 +51,12 @@ void ApplyCycle(PicChip& chip, bool completed)
         if (completed)
             std::fill(std::begin(memory.data), std::end(memory.data), kErasedByte);
         break;
+    case CycleKind::ChipErase:
+        if (completed) {
+            BulkEraseProgram(memory, true);
+            std::fill(std::begin(memory.data), std::end(memory.data), kErasedByte);
+        }
+        break;
     case CycleKind::None:
         break;
     }
@@ -119,17 +125,27 @@ void BeginLoad(PicChip& chip, MemorySpace space)
     chip.phase = ShiftPhase::LoadWord;
 }
 
+// Load, read and increment, the same on every chip; false for other codes.
+bool ExecuteAccessCommand(PicChip& chip, uint32_t code)
+{
+    switch (code) {
+    case 0: chip.pc = kConfigBase; BeginLoad(chip, MemorySpace::Program); return true;
+    case 2: BeginLoad(chip, MemorySpace::Program); return true;
+    case 3: BeginLoad(chip, MemorySpace::Data); return true;
+    case 4: BeginRead(chip, MemorySpace::Program); return true;
+    case 5: BeginRead(chip, MemorySpace::Data); return true;
+    case 6: chip.pc = NextLocation(chip.pc); return true;
+    default: return false;
+    }
+}
+
 // The PIC16F62xA knows no programming-only command and starts its bulk
 // erases at once; what it does not know it ignores.
 void ExecuteSelfTimedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
 {
+    if (ExecuteAccessCommand(chip, code))
+        return;
     switch (code) {
-    case 0: chip.pc = kConfigBase; BeginLoad(chip, MemorySpace::Program); break;
-    case 2: BeginLoad(chip, MemorySpace::Program); break;
-    case 3: BeginLoad(chip, MemorySpace::Data); break;
-    case 4: BeginRead(chip, MemorySpace::Program); break;
-    case 5: BeginRead(chip, MemorySpace::Data); break;
-    case 6: chip.pc = NextLocation(chip.pc); break;
     case 8: StartCycle(chip, timeNs, CycleKind::EraseProgram); break;
     case 9: chip.space = MemorySpace::Program; StartCycle(chip, timeNs, CycleKind::BulkProgram); break;
     case 11: chip.space = MemorySpace::Data; StartCycle(chip, timeNs, CycleKind::BulkData); break;
@@ -137,30 +153,59 @@ void ExecuteSelfTimedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
     }
 }
 
+// What the bulk erase setup sequence erases: the whole chip with the counter
+// at the configuration word, else the memory last loaded.
+CycleKind SetupErase(const PicChip& chip)
+{
+    if (chip.pc >= kConfigBase && (chip.pc & 7) == 7)
+        return CycleKind::ChipErase;
+    return chip.space == MemorySpace::Data ? CycleKind::BulkData : CycleKind::BulkProgram;
+}
+
 // Unknown codes do nothing at all; known ones other than a begin-programming
-// disarm a bulk erase that was waiting for it.
+// disarm a bulk erase that was waiting for it. Bulk Erase Setup 1 then Setup
+// 2 arm the setup erase. Begin Programming Only and the bulk erase commands
+// belong to the PIC16F84A and PIC16F627/628; on the PIC16F84 and PIC16C84
+// they count as unknown.
+void ExecuteArmedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
+{
+    const CycleKind armed = chip.armedBulk;
+    const bool setupOne = chip.setupOne;
+    const ChipFamily family = chip.memory.model->family;
+    const bool bulkCommands = family != ChipFamily::Pic16f84;
+    const bool setupCommands = family != ChipFamily::Pic16f84a;
+    chip.armedBulk = CycleKind::None;
+    chip.setupOne = false;
+    if (ExecuteAccessCommand(chip, code))
+        return;
+    if (code == 8) {
+        BeginProgramming(chip, timeNs, armed);
+    } else if (code == 24 && bulkCommands) {
+        StartCycle(chip, timeNs, CycleKind::ProgramOnly);
+    } else if (code == 9 && bulkCommands) {
+        chip.armedBulk = CycleKind::BulkProgram;
+        chip.space = MemorySpace::Program;
+    } else if (code == 11 && bulkCommands) {
+        chip.armedBulk = CycleKind::BulkData;
+        chip.space = MemorySpace::Data;
+    } else if (code == 1 && setupCommands) {
+        chip.setupOne = true;
+    } else if (code == 7 && setupCommands) {
+        if (setupOne)
+            chip.armedBulk = SetupErase(chip);
+    } else {
+        chip.armedBulk = armed;
+        chip.setupOne = setupOne;
+    }
+}
+
 void ExecuteCommand(PicChip& chip, int64_t timeNs, uint32_t code)
 {
     Record(chip, timeNs, ChipEvent::Command, code);
-    if (chip.memory.model->family == ChipFamily::Pic16f62xa) {
+    if (chip.memory.model->family == ChipFamily::Pic16f62xa)
         ExecuteSelfTimedEraseCommand(chip, timeNs, code);
-        return;
-    }
-    const CycleKind armed = chip.armedBulk;
-    chip.armedBulk = CycleKind::None;
-    switch (code) {
-    case 0: chip.pc = kConfigBase; BeginLoad(chip, MemorySpace::Program); break;
-    case 2: BeginLoad(chip, MemorySpace::Program); break;
-    case 3: BeginLoad(chip, MemorySpace::Data); break;
-    case 4: BeginRead(chip, MemorySpace::Program); break;
-    case 5: BeginRead(chip, MemorySpace::Data); break;
-    case 6: chip.pc = NextLocation(chip.pc); break;
-    case 8: BeginProgramming(chip, timeNs, armed); break;
-    case 24: StartCycle(chip, timeNs, CycleKind::ProgramOnly); break;
-    case 9: chip.armedBulk = CycleKind::BulkProgram; chip.space = MemorySpace::Program; break;
-    case 11: chip.armedBulk = CycleKind::BulkData; chip.space = MemorySpace::Data; break;
-    default: chip.armedBulk = armed; break;
-    }
+    else
+        ExecuteArmedEraseCommand(chip, timeNs, code);
 }
 
 void StartPhase(PicChip& chip, ShiftPhase phase)
@@ -228,6 +273,7 @@ void LeaveProgramming(PicChip& chip)
     chip.programming = false;
     chip.driving = false;
     chip.armedBulk = CycleKind::None;
+    chip.setupOne = false;
     StartPhase(chip, ShiftPhase::Command);
 }
 
@@ -235,8 +281,13 @@ void LeaveProgramming(PicChip& chip)
 
 int64_t CycleLengthNs(ChipFamily family, CycleKind kind, MemorySpace space)
 {
-    const std::span<const CycleTime> table =
-        family == ChipFamily::Pic16f62xa ? std::span<const CycleTime>(kPic16f62xaCycleTimes) : kPic16f84aCycleTimes;
+    std::span<const CycleTime> table = kPic16f84aCycleTimes;
+    switch (family) {
+    case ChipFamily::Pic16f84a: break;
+    case ChipFamily::Pic16f62xa: table = kPic16f62xaCycleTimes; break;
+    case ChipFamily::Pic16f84: table = kPic16f84CycleTimes; break;
+    case ChipFamily::Pic16f62x: table = kPic16f62xCycleTimes; break;
+    }
     for (const CycleTime& entry : table)
         if (entry.kind == kind)
             return space == MemorySpace::Data ? entry.dataNs : entry.programNs;

@@ -21,7 +21,7 @@ inline constexpr uint8_t kErasedByte = 0xFF;
 
 enum class MemorySpace : uint8_t { Program, Data };
 enum class ShiftPhase : uint8_t { Command, LoadWord, ReadWord };
-enum class CycleKind : uint8_t { None, EraseProgram, ProgramOnly, BulkProgram, BulkData };
+enum class CycleKind : uint8_t { None, EraseProgram, ProgramOnly, BulkProgram, BulkData, ChipErase };
 
 // The longest each self-timed cycle may take, one table per family. The
 // model always takes the whole time, so a host that waits less fails here as
@@ -50,6 +50,30 @@ inline constexpr CycleTime kPic16f62xaCycleTimes[] = {
     {CycleKind::EraseProgram, 4'000'000, 6'000'000},  // command 8: program one location
     {CycleKind::BulkProgram, 6'000'000, 6'000'000},   // command 9: bulk erase of program memory
     {CycleKind::BulkData, 6'000'000, 6'000'000},      // command 11: bulk erase of data memory
+};
+
+// PIC16F84 and PIC16C84: DS30262 and DS30189. The sources give their
+// programming cycle 10 or 20 ms and disagree on whether the PIC16F84 knows
+// Begin Programming Only (24) and the bulk erase commands (9, 11); the model
+// takes 20 ms and knows neither. The bulk erase setup sequence (1, 7, 8)
+// erases the memory last loaded, or the whole chip with the counter at the
+// configuration word; 20 ms, the longest any source waits.
+inline constexpr CycleTime kPic16f84CycleTimes[] = {
+    {CycleKind::EraseProgram, 20'000'000, 20'000'000},  // command 8: erase then program one location
+    {CycleKind::BulkProgram, 20'000'000, 20'000'000},   // setup sequence on program memory
+    {CycleKind::BulkData, 20'000'000, 20'000'000},      // setup sequence on data memory
+    {CycleKind::ChipErase, 20'000'000, 20'000'000},     // setup sequence at the configuration word
+};
+
+// PIC16F627/628: DS30034. TERA + TPROG = 5 + 8 ms, TPROG 8 ms, TERA 5 ms;
+// the setup sequence at the configuration word erases as Begin
+// Erase/Programming does, 13 ms.
+inline constexpr CycleTime kPic16f62xCycleTimes[] = {
+    {CycleKind::EraseProgram, 13'000'000, 13'000'000},  // command 8
+    {CycleKind::ProgramOnly, 8'000'000, 8'000'000},     // command 24
+    {CycleKind::BulkProgram, 5'000'000, 5'000'000},     // commands 9, 8, or the setup sequence on program memory
+    {CycleKind::BulkData, 5'000'000, 5'000'000},        // commands 11, 8, or the setup sequence on data memory
+    {CycleKind::ChipErase, 13'000'000, 13'000'000},     // setup sequence at the configuration word
 };
 
 // 0 for a cycle the family does not have.
@@ -104,6 +128,7 @@ struct PicChip {
     uint16_t latch = kErasedWord;
     MemorySpace space = MemorySpace::Program;
     CycleKind armedBulk = CycleKind::None;
+    bool setupOne = false;  // the last command was Bulk Erase Setup 1
     ShiftPhase phase = ShiftPhase::Command;
     int clocks = 0;  // falling edges of the current phase so far
     uint32_t shift = 0;
