@@ -154,11 +154,12 @@ void ExecuteSelfTimedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
 }
 
 // What the bulk erase setup sequence erases: the whole chip with the counter
-// at the configuration word, else the memory last loaded.
+// at the configuration word, else the memory last loaded. Elsewhere in the
+// configuration area what it does is not known; the model erases nothing.
 CycleKind SetupErase(const PicChip& chip)
 {
-    if (chip.pc >= kConfigBase && (chip.pc & 7) == 7)
-        return CycleKind::ChipErase;
+    if (chip.pc >= kConfigBase)
+        return (chip.pc & 7) == 7 ? CycleKind::ChipErase : CycleKind::None;
     return chip.space == MemorySpace::Data ? CycleKind::BulkData : CycleKind::BulkProgram;
 }
 
