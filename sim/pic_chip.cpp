@@ -165,14 +165,16 @@ CycleKind SetupErase(const PicChip& chip)
 
 // Unknown codes do nothing at all; known ones other than a begin-programming
 // disarm a bulk erase that was waiting for it. Bulk Erase Setup 1 then Setup
-// 2 arm the setup erase. Begin Programming Only and the bulk erase commands
-// belong to the PIC16F84A and PIC16F627/628; on the PIC16F84 and PIC16C84
-// they count as unknown.
+// 2 arm the setup erase. Begin Programming Only is known to the PIC16F84A
+// and PIC16F627/628 only. The bulk erase commands are not known to the
+// PIC16F84 (the sources do not settle it); DS30189 lists them for the
+// PIC16C84, which is taken to arm them as the PIC16F84A does.
 void ExecuteArmedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
 {
     const CycleKind armed = chip.armedBulk;
     const bool setupOne = chip.setupOne;
     const ChipFamily family = chip.memory.model->family;
+    const bool programOnly = family == ChipFamily::Pic16f84a || family == ChipFamily::Pic16f62x;
     const bool bulkCommands = family != ChipFamily::Pic16f84;
     const bool setupCommands = family != ChipFamily::Pic16f84a;
     chip.armedBulk = CycleKind::None;
@@ -181,7 +183,7 @@ void ExecuteArmedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
         return;
     if (code == 8) {
         BeginProgramming(chip, timeNs, armed);
-    } else if (code == 24 && bulkCommands) {
+    } else if (code == 24 && programOnly) {
         StartCycle(chip, timeNs, CycleKind::ProgramOnly);
     } else if (code == 9 && bulkCommands) {
         chip.armedBulk = CycleKind::BulkProgram;
@@ -286,7 +288,8 @@ int64_t CycleLengthNs(ChipFamily family, CycleKind kind, MemorySpace space)
     switch (family) {
     case ChipFamily::Pic16f84a: break;
     case ChipFamily::Pic16f62xa: table = kPic16f62xaCycleTimes; break;
-    case ChipFamily::Pic16f84: table = kPic16f84CycleTimes; break;
+    case ChipFamily::Pic16f84:
+    case ChipFamily::Pic16c84: table = kPic16f84CycleTimes; break;
     case ChipFamily::Pic16f62x: table = kPic16f62xCycleTimes; break;
     }
     for (const CycleTime& entry : table)

@@ -140,7 +140,8 @@ std::vector<ChipEvent> ReplayLineRecord(const std::vector<LineEvent>& record);
 enum class ChipFamily : uint8_t {
     Pic16f84a,   // erase and programming cycles started by Begin Programming
     Pic16f62xa,  // self-timed bulk erases, Begin Programming only
-    Pic16f84,    // PIC16F84 and PIC16C84: Begin Programming, erased by the bulk erase setup sequence
+    Pic16f84,    // PIC16F84: Begin Programming, erased by the bulk erase setup sequence
+    Pic16c84,    // PIC16C84: as the PIC16F84, and the bulk erase commands too
     Pic16f62x,   // PIC16F627/628: the PIC16F84A's commands and the bulk erase setup sequence
 };
 
@@ -161,7 +162,7 @@ inline constexpr ChipModel kChipModels[] = {
     // No device id: what 0x2006 reads on them is not known, so it reads as
     // the other words without memory there do.
     {"PIC16F84", 0x3FFF, 1024, 64, 0x3FFF, ChipFamily::Pic16f84},
-    {"PIC16C84", 0x3FFF, 1024, 64, 0x001F, ChipFamily::Pic16f84},
+    {"PIC16C84", 0x3FFF, 1024, 64, 0x001F, ChipFamily::Pic16c84},
     {"PIC16F627", 0x07A0, 1024, 128, 0x3DFF, ChipFamily::Pic16f62x},
     {"PIC16F628", 0x07C0, 2048, 128, 0x3DFF, ChipFamily::Pic16f62x},
 };

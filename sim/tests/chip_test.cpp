@@ -601,5 +601,5 @@ std::vector<sim::ChipModel> ChipsOf(std::initializer_list<sim::ChipFamily> famil
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, SetupEraseChipTest,
-                         ::testing::ValuesIn(ChipsOf({sim::ChipFamily::Pic16f84, sim::ChipFamily::Pic16f62x})),
+                         ::testing::ValuesIn(ChipsOf({sim::ChipFamily::Pic16f84, sim::ChipFamily::Pic16c84, sim::ChipFamily::Pic16f62x})),
                          [](const auto& info) { return std::string(info.param.name); });
