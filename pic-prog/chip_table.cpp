@@ -119,15 +119,23 @@ constexpr ChipInfo Pic16f62xa(const char* name, uint16_t deviceId, int programWo
 }
 
 // PIC16F84 (no A), from DS30262 like the PIC16F84A, and the PIC16C84 from
-// DS30189. Neither carries a device id. The sources disagree on their
-// programming time (10 or 20 ms) and on whether the PIC16F84 knows Begin
-// Programming Only (24) and the bulk erase commands (9, 11); so only Begin
-// Erase/Programming (8) programs them, given 20 ms, and the setup sequence,
-// given 20 ms too, erases them.
+// DS30189. Neither carries a device id. Where the sources disagree or are
+// silent, the safer side:
+// - a programming cycle is given 20 ms: the sources give 10 or 20 ms (the
+//   PIC16C84's DS30189 is cited with 10 ms);
+// - Begin Programming Only (24) is not used: unsettled on the PIC16F84, not
+//   in DS30189. Begin Erase/Programming (8) programs every location;
+// - the bulk erase commands (9, 11), unsettled on the PIC16F84, are not used
+//   on either: the bulk erase setup sequence, which the programmers in use
+//   give both chips and which also clears code protection, erases them,
+//   given 20 ms, the longest any source waits.
 constexpr std::array<ProgrammingCycle, 1> kPic16f84Cycles{{{8, 20000}}};
 
-// The PIC16C84 implements bits 4:0 only, and its power-up timer bit is
-// active high.
+// The PIC16C84 implements bits 4:0 only, CP is bit 4 alone, and its
+// power-up timer bit is active high. After code protection its identifier
+// words may read back scrambled (DS30189 advises identifiers of the form
+// 11 1111 1000 bbbb); what its program memory then reads is not known, nor
+// what a protected PIC16F84 reads (CP bits 13:4, as on the PIC16F84A).
 constexpr std::array<ConfigFieldValue, 2> kPowerUpTimerActiveHigh{{
     {0x0000, "выключен"},
     {0x0008, "включён"},
@@ -184,7 +192,9 @@ constexpr std::array<ProgrammingCycle, 1> kPic16f62xIdCycles{{{8, 5000 + 8000}}}
 // The erase: the setup sequence at the configuration word, which also
 // clears code protection, then the data memory bulk erase after a fresh
 // entry. The setup erase wants at least 13 ms; programmers wait 13 to 20 ms,
-// and all erases here are given the longest.
+// and all erases here are given the longest. Data memory is reached right
+// after an entry, with the counter at 0 (one programmer moves it to 0x2200
+// first; no other source does).
 constexpr ChipCommands kPic16f62xCommands = [] {
     ChipCommands c = kSetupEraseCommands;
     c.dataErase = EraseSequence::BulkErase;
@@ -248,7 +258,8 @@ constexpr ChipInfo Pic16f62x(const char* name, uint16_t deviceId, int programWor
         .wordMask = 0x3FFF,
         .configMask = 0x3DFF,
         // Both CP1:CP0 pairs and /CPD. CP1:CP0 = 10 protects nothing on the
-        // PIC16F627 but counts as protected here.
+        // PIC16F627 but counts as protected here. What a protected chip
+        // reads is not known.
         .codeProtectionMask = 0x3D00,
         .commands = kPic16f62xCommands,
         .bulkEraseMicroseconds = 20000,
