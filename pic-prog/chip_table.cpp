@@ -257,16 +257,16 @@ constexpr ChipInfo Pic16f62x(const char* name, uint16_t deviceId, int programWor
         .dataBase = 0x2100,
         .wordMask = 0x3FFF,
         .configMask = 0x3DFF,
-        // Both CP1:CP0 pairs and /CPD. CP1:CP0 = 10 protects nothing on the
-        // PIC16F627 but counts as protected here. What a protected chip
-        // reads is not known.
-        .codeProtectionMask = 0x3D00,
+        // Both CP1:CP0 pairs. CP1:CP0 = 10 protects nothing on the PIC16F627
+        // but counts as protected here. What a protected chip reads is not known.
+        .codeProtectionMask = 0x3C00,
         .commands = kPic16f62xCommands,
         .bulkEraseMicroseconds = 20000,
         .programCycles = kPic16f62xCycles,
         .dataCycles = kPic16f62xCycles,
         .configCycles = kPic16f62xIdCycles,
         .configFields = fields,
+        .dataProtectionMask = 0x0100,  // /CPD
     };
 }
 

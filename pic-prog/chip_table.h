@@ -124,6 +124,7 @@ struct ChipInfo {
     std::span<const ProgrammingCycle> dataCycles;
     std::span<const ProgrammingCycle> configCycles;
     std::span<const ConfigField> configFields;
+    uint16_t dataProtectionMask = 0;  // the same for data memory; 0 when the chip cannot protect it
 };
 
 std::span<const ChipInfo> KnownChips();
