@@ -45,7 +45,7 @@ struct ChipCommands {
     uint8_t bulkEraseData;
     uint8_t beginEraseProgramming;  // starts an armed bulk erase
     bool bulkEraseSelfTimed;        // the bulk erase commands start the erase themselves
-    uint8_t bulkEraseSetup1 = 0;    // on chips erased by the setup sequence
+    uint8_t bulkEraseSetup1 = 0;    // on chips that know the bulk erase setup sequence
     uint8_t bulkEraseSetup2 = 0;
     // The setup sequence given at the configuration word erases the whole
     // chip, code protection included; the program memory erase then is that.
