@@ -102,7 +102,7 @@ bool PlaceWord(const ChipInfo& chip, uint32_t word, const WordBytes& bytes, Chip
         break;
     }
     const bool deviceId = word == chip.configBase + static_cast<uint32_t>(chip.deviceIdOffset);
-    if (value == chip.wordMask || (deviceId && (value & chip.deviceIdMask) == chip.deviceId))
+    if (value == chip.wordMask || (deviceId && HasDeviceId(chip) && (value & chip.deviceIdMask) == chip.deviceId))
         return true;  // what the chip holds there anyway
     error.what = "по адресу " + Hex4(word) + " у " + chip.name + " нет записываемой памяти (значение " + Hex4(value) + ")";
     return false;

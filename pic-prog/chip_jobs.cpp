@@ -160,33 +160,48 @@ ChipImage Covered(ChipImage image, Extent extent)
     return image;
 }
 
-// A bulk erase armed with all ones loaded by loadCommand.
-void BulkErase(Wire& wire, const ChipInfo& chip, uint8_t loadCommand, uint8_t eraseCommand)
-{
-    SendCommand(wire, loadCommand);
-    SendWord(wire, chip.wordMask);
-    SendCommand(wire, eraseCommand);
-    if (!chip.commands.bulkEraseSelfTimed)
-        SendCommand(wire, chip.commands.beginEraseProgramming);
-    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
-}
-
-// Bulk Erase Setup 1 and 2 around a Begin Programming, with the counter on
-// the configuration word: program and data memory and the configuration word
-// go, code protection with them. The chip wants a fresh switch-on after it.
-void ClearProtection(Wire& wire, const ChipInfo& chip)
+// The setup sequence: Bulk Erase Setup 1 and 2 around a Begin Programming.
+// It erases the memory last loaded, or with the counter on the configuration
+// word the whole chip, code protection included.
+void EraseBySetupSequence(Wire& wire, const ChipInfo& chip)
 {
     const ChipCommands& c = chip.commands;
-    SendCommand(wire, c.loadConfiguration);
-    SendWord(wire, chip.wordMask);
-    for (int i = 0; i < chip.configWordOffset; ++i)
-        SendCommand(wire, c.incrementAddress);
     SendCommand(wire, c.bulkEraseSetup1);
     SendCommand(wire, c.bulkEraseSetup2);
     SendCommand(wire, c.beginEraseProgramming);
     WaitPrescribed(wire, chip.bulkEraseMicroseconds);
     SendCommand(wire, c.bulkEraseSetup1);
     SendCommand(wire, c.bulkEraseSetup2);
+}
+
+// An erase armed with all ones loaded by loadCommand: the chip's bulk erase
+// command (on most chips started like a programming cycle, on some by the
+// command itself), or the setup sequence.
+void EraseLoaded(Wire& wire, const ChipInfo& chip, uint8_t loadCommand, EraseSequence sequence, uint8_t eraseCommand)
+{
+    SendCommand(wire, loadCommand);
+    SendWord(wire, chip.wordMask);
+    if (sequence == EraseSequence::SetupSequence) {
+        EraseBySetupSequence(wire, chip);
+        return;
+    }
+    SendCommand(wire, eraseCommand);
+    if (!chip.commands.bulkEraseSelfTimed)
+        SendCommand(wire, chip.commands.beginEraseProgramming);
+    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
+}
+
+// The setup sequence with the counter on the configuration word: program
+// and data memory, identifiers and configuration word, protection with them.
+// Only a fresh switch-on brings the counter back from there.
+void EraseWholeChip(Wire& wire, const ChipInfo& chip)
+{
+    const ChipCommands& c = chip.commands;
+    SendCommand(wire, c.loadConfiguration);
+    SendWord(wire, chip.wordMask);
+    for (int i = 0; i < chip.configWordOffset; ++i)
+        SendCommand(wire, c.incrementAddress);
+    EraseBySetupSequence(wire, chip);
     PowerOn(wire);
 }
 
@@ -236,18 +251,25 @@ JobResult EraseChip(Wire& wire, const ChipInfo& chip, Regions regions, bool clea
     if (Interrupted(wire))
         return JobResult::Interrupted;
     const ChipCommands& c = chip.commands;
-    if (clearProtection && c.eraseSetupClearsProtection)
-        ClearProtection(wire, chip);
-    // Each erase is armed with all ones loaded; on most chips it then starts
-    // like a programming cycle, on some the erase command starts it itself.
-    if (regions.program && regions.config) {
-        BulkErase(wire, chip, c.loadConfiguration, c.bulkEraseProgram);
-    } else if (regions.program) {
-        PowerOn(wire);
-        BulkErase(wire, chip, c.loadProgram, c.bulkEraseProgram);
+    const bool setupChip = c.programErase == EraseSequence::SetupSequence;
+    // On chips that erase by the setup sequence, identifiers and the
+    // configuration word go only with the whole chip.
+    if (regions.program && regions.config && setupChip) {
+        EraseWholeChip(wire, chip);
+    } else {
+        if (clearProtection && c.eraseSetupClearsProtection)
+            EraseWholeChip(wire, chip);
+        // With the counter in the configuration area the identifiers and the
+        // configuration word go too; a fresh entry takes it back to 0.
+        if (regions.program && regions.config) {
+            EraseLoaded(wire, chip, c.loadConfiguration, c.programErase, c.bulkEraseProgram);
+        } else if (regions.program) {
+            PowerOn(wire);
+            EraseLoaded(wire, chip, c.loadProgram, c.programErase, c.bulkEraseProgram);
+        }
     }
     if (regions.data)
-        BulkErase(wire, chip, c.loadData, c.bulkEraseData);
+        EraseLoaded(wire, chip, c.loadData, c.dataErase, c.bulkEraseData);
     return JobResult::Done;
 }
 

@@ -119,7 +119,159 @@ constexpr ChipInfo Pic16f62xa(const char* name, uint16_t deviceId, int programWo
     };
 }
 
-const std::array<ChipInfo, 4> kChips{{
+// PIC16F84 (no A), from DS30262 like the PIC16F84A, and the PIC16C84 from
+// DS30189. Neither carries a device id. Where the sources disagree or are
+// silent, the safer side:
+// - a programming cycle is given 20 ms: the sources give 10 or 20 ms (the
+//   PIC16C84's DS30189 is cited with 10 ms);
+// - Begin Programming Only (24) is not used: unsettled on the PIC16F84, not
+//   in DS30189. Begin Erase/Programming (8) programs every location;
+// - the bulk erase commands (9, 11), unsettled on the PIC16F84, are not used
+//   on either: the bulk erase setup sequence, which the programmers in use
+//   give both chips and which also clears code protection, erases them,
+//   given 20 ms, the longest any source waits.
+constexpr std::array<ProgrammingCycle, 1> kPic16f84Cycles{{{8, 20000}}};
+
+// The PIC16C84 implements bits 4:0 only, CP is bit 4 alone, and its
+// power-up timer bit is active high. After code protection its identifier
+// words may read back scrambled (DS30189 advises identifiers of the form
+// 11 1111 1000 bbbb); what its program memory then reads is not known, nor
+// what a protected PIC16F84 reads (CP bits 13:4, as on the PIC16F84A).
+constexpr std::array<ConfigFieldValue, 2> kPowerUpTimerActiveHigh{{
+    {0x0000, "выключен"},
+    {0x0008, "включён"},
+}};
+constexpr std::array<ConfigFieldValue, 2> kOneBitCodeProtection{{
+    {0x0000, "включена"},
+    {0x0010, "выключена"},
+}};
+constexpr std::array<ConfigField, 4> kPic16c84Fields{{
+    {"генератор", 0x0003, kOscillator},
+    {"сторожевой таймер", 0x0004, kWatchdog},
+    {"таймер включения питания", 0x0008, kPowerUpTimerActiveHigh},
+    {"защита кода", 0x0010, kOneBitCodeProtection},
+}};
+
+// The chips without a device id differ in their configuration word.
+constexpr ChipInfo Pic16x84(const char* name, uint16_t configMask, uint16_t codeProtectionMask,
+                            std::span<const ConfigField> fields)
+{
+    return {
+        .name = name,
+        .deviceId = 0,
+        .deviceIdMask = 0,
+        .programWords = 1024,
+        .dataBytes = 64,
+        .idWords = 4,
+        .configBase = 0x2000,
+        .deviceIdOffset = 6,
+        .configWordOffset = 7,
+        .dataBase = 0x2100,
+        .wordMask = 0x3FFF,
+        .configMask = configMask,
+        .codeProtectionMask = codeProtectionMask,
+        .commands = kSetupEraseCommands,
+        .bulkEraseMicroseconds = 20000,
+        .programCycles = kPic16f84Cycles,
+        .dataCycles = kPic16f84Cycles,
+        .configCycles = kPic16f84Cycles,
+        .configFields = fields,
+    };
+}
+
+// PIC16F627/628 (no A), from DS30034: Begin Erase/Programming (8) takes
+// TERA + TPROG = 5 + 8 ms, Begin Programming Only (24) 8 ms, a bulk erase
+// TERA 5 ms. After the erase the programming-only cycle programs code, data
+// and the configuration word; the identifiers are given the erase-and-program
+// cycle, as some programmers do, in case the erase left them alone.
+constexpr std::array<ProgrammingCycle, 2> kPic16f62xCycles{{
+    {24, 8000},
+    {8, 5000 + 8000},
+}};
+constexpr std::array<ProgrammingCycle, 1> kPic16f62xIdCycles{{{8, 5000 + 8000}}};
+
+// The erase: the setup sequence at the configuration word, which also
+// clears code protection, then the data memory bulk erase after a fresh
+// entry. The setup erase wants at least 13 ms; programmers wait 13 to 20 ms,
+// and all erases here are given the longest. Data memory is reached right
+// after an entry, with the counter at 0 (one programmer moves it to 0x2200
+// first; no other source does).
+constexpr ChipCommands kPic16f62xCommands = [] {
+    ChipCommands c = kSetupEraseCommands;
+    c.dataErase = EraseSequence::BulkErase;
+    return c;
+}();
+
+constexpr std::array<ConfigFieldValue, 8> kPic16f62xOscillator{{
+    {0x0000, "LP"},
+    {0x0001, "XT"},
+    {0x0002, "HS"},
+    {0x0003, "EC, RA6 — ввод-вывод"},
+    {0x0010, "INTRC, RA6 — ввод-вывод"},
+    {0x0011, "INTRC, CLKOUT на RA6"},
+    {0x0012, "ER, RA6 — ввод-вывод"},
+    {0x0013, "ER, CLKOUT на RA6"},
+}};
+// CP1:CP0 twice, at bits 13:12 and 11:10; both pairs are written alike, and
+// any other combination is not a setting.
+constexpr std::array<ConfigFieldValue, 4> kPic16f627CodeProtection{{
+    {0x0000, "включена, вся память"},
+    {0x1400, "включена, 0x0200–0x03FF"},
+    {0x2800, "выключена"},
+    {0x3C00, "выключена"},
+}};
+constexpr std::array<ConfigFieldValue, 4> kPic16f628CodeProtection{{
+    {0x0000, "включена, вся память"},
+    {0x1400, "включена, 0x0200–0x07FF"},
+    {0x2800, "включена, 0x0400–0x07FF"},
+    {0x3C00, "выключена"},
+}};
+constexpr std::array<ConfigField, 8> Pic16f62xFields(std::span<const ConfigFieldValue> codeProtection)
+{
+    return {{
+        {"генератор", 0x0013, kPic16f62xOscillator},
+        {"сторожевой таймер", 0x0004, kWatchdog},
+        {"таймер включения питания", 0x0008, kPowerUpTimer},
+        {"MCLR", 0x0020, kMasterClear},
+        {"сброс при снижении питания", 0x0040, kBrownOut},
+        {"низковольтное программирование", 0x0080, kLowVoltage},
+        {"защита EEPROM данных", 0x0100, kDataProtection},
+        {"защита кода", 0x3C00, codeProtection},
+    }};
+}
+constexpr std::array<ConfigField, 8> kPic16f627Fields = Pic16f62xFields(kPic16f627CodeProtection);
+constexpr std::array<ConfigField, 8> kPic16f628Fields = Pic16f62xFields(kPic16f628CodeProtection);
+
+constexpr ChipInfo Pic16f62x(const char* name, uint16_t deviceId, int programWords,
+                             std::span<const ConfigField> fields)
+{
+    return {
+        .name = name,
+        .deviceId = deviceId,
+        .deviceIdMask = 0x3FE0,
+        .programWords = programWords,
+        .dataBytes = 128,
+        .idWords = 4,
+        .configBase = 0x2000,
+        .deviceIdOffset = 6,
+        .configWordOffset = 7,
+        .dataBase = 0x2100,
+        .wordMask = 0x3FFF,
+        .configMask = 0x3DFF,
+        // Both CP1:CP0 pairs. CP1:CP0 = 10 protects nothing on the PIC16F627
+        // but counts as protected here. What a protected chip reads is not known.
+        .codeProtectionMask = 0x3C00,
+        .commands = kPic16f62xCommands,
+        .bulkEraseMicroseconds = 20000,
+        .programCycles = kPic16f62xCycles,
+        .dataCycles = kPic16f62xCycles,
+        .configCycles = kPic16f62xIdCycles,
+        .configFields = fields,
+        .dataProtectionMask = 0x0100,  // /CPD
+    };
+}
+
+const std::array<ChipInfo, 8> kChips{{
     {
         .name = "PIC16F84A",
         .deviceId = 0x0560,
@@ -144,6 +296,10 @@ const std::array<ChipInfo, 4> kChips{{
     Pic16f62xa("PIC16F627A", 0x1040, 1024, 128),
     Pic16f62xa("PIC16F628A", 0x1060, 2048, 128),
     Pic16f62xa("PIC16F648A", 0x1100, 4096, 256),
+    Pic16x84("PIC16F84", 0x3FFF, 0x3FF0, kPic16f84aFields),
+    Pic16x84("PIC16C84", 0x001F, 0x0010, kPic16c84Fields),
+    Pic16f62x("PIC16F627", 0x07A0, 1024, kPic16f627Fields),
+    Pic16f62x("PIC16F628", 0x07C0, 2048, kPic16f628Fields),
 }};
 
 bool SameNameIgnoringCase(std::string_view a, std::string_view b)
@@ -162,7 +318,7 @@ const ChipInfo* ChipByDeviceId(uint16_t deviceIdWord)
     if (DeviceIdAbsent(deviceIdWord))
         return nullptr;
     for (const ChipInfo& chip : kChips)
-        if ((deviceIdWord & chip.deviceIdMask) == chip.deviceId)
+        if (HasDeviceId(chip) && (deviceIdWord & chip.deviceIdMask) == chip.deviceId)
             return &chip;
     return nullptr;
 }
@@ -192,6 +348,8 @@ bool DataProtected(const ChipInfo& chip, uint16_t config)
 {
     return (config & chip.dataProtectionMask) != chip.dataProtectionMask;
 }
+
+bool HasDeviceId(const ChipInfo& chip) { return chip.deviceIdMask != 0; }
 
 bool DeviceIdAbsent(uint16_t deviceIdWord)
 {

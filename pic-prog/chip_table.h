@@ -28,6 +28,12 @@ struct ConfigField {
     std::span<const ConfigFieldValue> values;
 };
 
+// How an erase is started once all ones are loaded.
+enum class EraseSequence : uint8_t {
+    BulkErase,      // the bulk erase command of the memory (then Begin Programming unless self-timed)
+    SetupSequence,  // Bulk Erase Setup 1, Setup 2, Begin Programming, wait, Setup 1, Setup 2
+};
+
 struct ChipCommands {
     uint8_t loadConfiguration;
     uint8_t loadProgram;
@@ -46,6 +52,10 @@ struct ChipCommands {
     // plain bulk erases do not clear it. Otherwise a bulk erase of program
     // memory from the configuration area clears it.
     bool eraseSetupClearsProtection = false;
+    // How each memory is erased. The setup sequence given at the
+    // configuration word erases the whole chip, code protection included.
+    EraseSequence programErase = EraseSequence::BulkErase;
+    EraseSequence dataErase = EraseSequence::BulkErase;
 };
 
 // The command set of Microchip's mid-range flash parts, also what reads a
@@ -81,10 +91,31 @@ inline constexpr ChipCommands kFlashSelfTimedEraseCommands{
     .bulkEraseSelfTimed = true,
 };
 
+// The PIC16F84, PIC16C84 and PIC16F627/628: the same codes, no
+// self-timed erase, and the bulk erase setup commands that erase a
+// protected chip. Which erase each of them uses is in its table entry.
+inline constexpr ChipCommands kSetupEraseCommands{
+    .loadConfiguration = 0,
+    .loadProgram = 2,
+    .loadData = 3,
+    .readProgram = 4,
+    .readData = 5,
+    .incrementAddress = 6,
+    .bulkEraseProgram = 9,
+    .bulkEraseData = 11,
+    .beginEraseProgramming = 8,
+    .bulkEraseSelfTimed = false,
+    .bulkEraseSetup1 = 1,
+    .bulkEraseSetup2 = 7,
+    .eraseSetupClearsProtection = true,
+    .programErase = EraseSequence::SetupSequence,
+    .dataErase = EraseSequence::SetupSequence,
+};
+
 struct ChipInfo {
     const char* name;
     uint16_t deviceId;      // device id word with the revision bits clear
-    uint16_t deviceIdMask;  // bits that name the device; the rest is the revision
+    uint16_t deviceIdMask;  // bits that name the device; the rest is the revision; 0: the chip has no id
     int programWords;
     int dataBytes;
     int idWords;
@@ -122,6 +153,10 @@ ProgrammingCycle ShortestCycle(const ChipInfo& chip, MemoryKind kind);
 // only an erase of the whole chip clears the protection.
 bool CodeProtected(const ChipInfo& chip, uint16_t config);
 bool DataProtected(const ChipInfo& chip, uint16_t config);
+
+// False for the chips that carry no device id (PIC16F84, PIC16C84): only
+// --device names them.
+bool HasDeviceId(const ChipInfo& chip);
 
 // A device id that says nothing: all ones (no chip drives the line, or a
 // part without an id such as the PIC16F84) or all zeros.

@@ -24,6 +24,23 @@ std::string KnownChipNames()
     return names;
 }
 
+// The names for the help text, as lines indented to its second column.
+std::string ChipNameLines()
+{
+    constexpr size_t kIndent = 19, kWidth = 79;
+    std::string lines, line(kIndent, ' ');
+    for (const ChipInfo& chip : KnownChips()) {
+        const std::string name = std::string(chip.name) + ",";
+        if (line.size() > kIndent && line.size() + 1 + name.size() > kWidth) {
+            lines += line + "\n";
+            line.assign(kIndent, ' ');
+        }
+        line += (line.size() > kIndent ? " " : "") + name;
+    }
+    line.pop_back();
+    return lines + line + "\n";
+}
+
 bool ParseDelay(std::string_view text, int32_t& delay)
 {
     int32_t value = -1;
@@ -271,7 +288,8 @@ std::string HelpText()
            "                   микросекунд (те же пределы и для Preferences.ini)\n"
            "  --device ИМЯ     тип микросхемы; если прочитанный идентификатор устройства\n"
            "                   называет другую, работа отменяется (код 2), если не указан\n"
-           "                   --force. Известны: " + KnownChipNames() + "\n"
+           "                   --force; у PIC16F84 и PIC16C84 идентификатора нет,\n"
+           "                   их называют только так. Известны:\n" + ChipNameLines() +
            "  --help           эта справка\n"
            "  --version        версия программы\n"
            "Параметры отдельных команд:\n"

@@ -86,7 +86,10 @@ std::string MismatchList(const ChipInfo& chip, const std::vector<Mismatch>& mism
 std::string InfoText(const ChipInfo* chip, const ConfigArea& area)
 {
     std::string text;
-    if (chip != nullptr) {
+    if (chip != nullptr && !HasDeviceId(*chip)) {
+        text += "Устройство: " + std::string(chip->name) + " по --device (идентификатора устройства у него нет, прочитано " +
+                FormatWord4(area.deviceId) + ")\n";
+    } else if (chip != nullptr) {
         const int revision = area.deviceId & ~chip->deviceIdMask & 0x3FFF;
         text += "Устройство: " + std::string(chip->name) + ", ревизия " + std::to_string(revision) +
                 " (идентификатор устройства " + FormatWord4(area.deviceId) + ")\n";

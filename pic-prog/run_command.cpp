@@ -215,6 +215,15 @@ bool LoadSettings(const CommandLine& line, std::string& port, std::string& probl
     return true;
 }
 
+std::string ChipsWithoutId()
+{
+    std::string names;
+    for (const ChipInfo& chip : KnownChips())
+        if (!HasDeviceId(chip))
+            names += (names.empty() ? "" : ", ") + std::string(chip.name);
+    return names;
+}
+
 // A chip named with --device that its device id contradicts is a mistake of
 // the user (exit 2): programming it with the wrong sizes and times could
 // spoil it. --force takes the user's word.
@@ -236,8 +245,8 @@ const ChipInfo* Identify(const CommandLine& line, const ConfigArea& area, std::s
         return found;
     if (DeviceIdAbsent(area.deviceId))
         problem = "идентификатор устройства не прочитан (" + FormatWord4(area.deviceId) +
-                  "): в адаптере нет микросхемы, или у неё нет идентификатора, как у PIC16F84; "
-                  "если это она, укажите --device PIC16F84A";
+                  "): в адаптере нет микросхемы, или у неё нет идентификатора (" + ChipsWithoutId() +
+                  "); такую микросхему назовите с --device";
     else
         problem = "неизвестное устройство с идентификатором " + FormatWord4(area.deviceId) +
                   "; если вы знаете, что это, укажите --device";
@@ -347,6 +356,16 @@ bool PlanForProtection(const CommandLine& line, Work& work)
     Regions locked{CodeProtected(chip, work.area.config), DataProtected(chip, work.area.config), false};
     work.regions = line.regions;
     if (line.command == Command::Write || line.command == Command::Erase) {
+        // The setup sequence takes identifiers and configuration word only
+        // with everything else.
+        if (chip.commands.programErase == EraseSequence::SetupSequence && line.regions.config &&
+            !line.regions.All()) {
+            work.exitCode = kExitUsage;
+            work.problem = std::string(chip.name) +
+                           " стирает идентификаторы и слово конфигурации только вместе со всей микросхемой; "
+                           "добавьте --program и --data или уберите --config";
+            return false;
+        }
         work.clearProtection = locked.program || locked.data;
         if (work.clearProtection && !line.regions.All()) {
             work.exitCode = kExitUsage;

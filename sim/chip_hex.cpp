@@ -161,7 +161,7 @@ bool PlaceRecord(const HexRecord& record, ByteImage& image, std::string& error)
         const uint32_t address = record.address + static_cast<uint32_t>(i);
         uint8_t* target = ImageByte(image, address);
         if (target == nullptr) {
-            error = "адрес " + Hex4(address) + " вне памяти PIC16F84A";
+            error = "адрес " + Hex4(address) + " вне памяти " + image.model->name;
             return false;
         }
         if (!HighByteFits(address, record.bytes[i], error))
@@ -184,7 +184,7 @@ bool ApplyRecord(const HexRecord& record, ByteImage& image, bool& ended, std::st
         // INHX32 writers put an upper address of 0 first; anything else is beyond the part.
         if (record.bytes.size() == 2 && record.bytes[0] == 0 && record.bytes[1] == 0)
             return true;
-        error = "расширенный адрес вне памяти PIC16F84A";
+        error = std::string("расширенный адрес вне памяти ") + image.model->name;
         return false;
     default:
         error = "неизвестный тип записи " + std::to_string(record.type);

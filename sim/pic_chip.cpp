@@ -76,7 +76,7 @@ void ApplyCycle(PicChip& chip, bool completed)
         break;
     case CycleKind::ChipErase:
         if (completed) {
-            BulkEraseProgram(memory, c.pc >= kConfigBase);
+            BulkEraseProgram(memory, true);
             std::fill(std::begin(memory.data), std::end(memory.data), kErasedByte);
         }
         break;
@@ -153,17 +153,27 @@ void BeginLoad(PicChip& chip, MemorySpace space)
     chip.phase = ShiftPhase::LoadWord;
 }
 
+// Load, read and increment, the same on every chip; false for other codes.
+bool ExecuteAccessCommand(PicChip& chip, uint32_t code)
+{
+    switch (code) {
+    case 0: chip.pc = kConfigBase; BeginLoad(chip, MemorySpace::Program); return true;
+    case 2: BeginLoad(chip, MemorySpace::Program); return true;
+    case 3: BeginLoad(chip, MemorySpace::Data); return true;
+    case 4: BeginRead(chip, MemorySpace::Program); return true;
+    case 5: BeginRead(chip, MemorySpace::Data); return true;
+    case 6: chip.pc = NextLocation(chip.pc); return true;
+    default: return false;
+    }
+}
+
 // The PIC16F62xA knows no programming-only command and starts its bulk
 // erases at once; what it does not know it ignores.
 void ExecuteSelfTimedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
 {
+    if (ExecuteAccessCommand(chip, code))
+        return;
     switch (code) {
-    case 0: chip.pc = kConfigBase; BeginLoad(chip, MemorySpace::Program); break;
-    case 2: BeginLoad(chip, MemorySpace::Program); break;
-    case 3: BeginLoad(chip, MemorySpace::Data); break;
-    case 4: BeginRead(chip, MemorySpace::Program); break;
-    case 5: BeginRead(chip, MemorySpace::Data); break;
-    case 6: chip.pc = NextLocation(chip.pc); break;
     case 8: StartCycle(chip, timeNs, CycleKind::EraseProgram); break;
     case 9: chip.space = MemorySpace::Program; StartCycle(chip, timeNs, CycleKind::BulkProgram); break;
     case 11: chip.space = MemorySpace::Data; StartCycle(chip, timeNs, CycleKind::BulkData); break;
@@ -171,37 +181,62 @@ void ExecuteSelfTimedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
     }
 }
 
+// What the bulk erase setup sequence erases: the whole chip with the counter
+// at the configuration word, else the memory last loaded. Elsewhere in the
+// configuration area what it does is not known; the model erases nothing.
+CycleKind SetupErase(const PicChip& chip)
+{
+    if (chip.pc >= kConfigBase)
+        return (chip.pc & 7) == 7 ? CycleKind::ChipErase : CycleKind::None;
+    return chip.space == MemorySpace::Data ? CycleKind::BulkData : CycleKind::BulkProgram;
+}
+
 // Unknown codes do nothing at all; known ones other than a begin-programming
-// disarm a bulk erase that was waiting for it.
+// disarm a bulk erase that was waiting for it. Bulk Erase Setup 1 then Setup
+// 2 arm the setup erase (on the PIC16F84A too, whose protected chip only it
+// clears). Begin Programming Only is known to the PIC16F84A and
+// PIC16F627/628 only. The bulk erase commands are not known to the PIC16F84
+// (the sources do not settle it); DS30189 lists them for the PIC16C84, which
+// is taken to arm them as the PIC16F84A does.
+void ExecuteArmedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
+{
+    const CycleKind armed = chip.armedBulk;
+    const bool setupOne = chip.setupOne;
+    const ChipFamily family = chip.memory.model->family;
+    const bool programOnly = family == ChipFamily::Pic16f84a || family == ChipFamily::Pic16f62x;
+    const bool bulkCommands = family != ChipFamily::Pic16f84;
+    chip.armedBulk = CycleKind::None;
+    chip.setupOne = false;
+    if (ExecuteAccessCommand(chip, code))
+        return;
+    if (code == 8) {
+        BeginProgramming(chip, timeNs, armed);
+    } else if (code == 24 && programOnly) {
+        StartCycle(chip, timeNs, CycleKind::ProgramOnly);
+    } else if (code == 9 && bulkCommands) {
+        chip.armedBulk = CycleKind::BulkProgram;
+        chip.space = MemorySpace::Program;
+    } else if (code == 11 && bulkCommands) {
+        chip.armedBulk = CycleKind::BulkData;
+        chip.space = MemorySpace::Data;
+    } else if (code == 1) {
+        chip.setupOne = true;
+    } else if (code == 7) {
+        if (setupOne)
+            chip.armedBulk = SetupErase(chip);
+    } else {
+        chip.armedBulk = armed;
+        chip.setupOne = setupOne;
+    }
+}
+
 void ExecuteCommand(PicChip& chip, int64_t timeNs, uint32_t code)
 {
     Record(chip, timeNs, ChipEvent::Command, code);
-    if (chip.memory.model->family == ChipFamily::Pic16f62xa) {
+    if (chip.memory.model->family == ChipFamily::Pic16f62xa)
         ExecuteSelfTimedEraseCommand(chip, timeNs, code);
-        return;
-    }
-    const CycleKind armed = chip.armedBulk;
-    const bool afterSetupOne = chip.setupOne;
-    chip.armedBulk = CycleKind::None;
-    chip.setupOne = false;
-    switch (code) {
-    case 0: chip.pc = kConfigBase; BeginLoad(chip, MemorySpace::Program); break;
-    case 2: BeginLoad(chip, MemorySpace::Program); break;
-    case 3: BeginLoad(chip, MemorySpace::Data); break;
-    case 4: BeginRead(chip, MemorySpace::Program); break;
-    case 5: BeginRead(chip, MemorySpace::Data); break;
-    case 6: chip.pc = NextLocation(chip.pc); break;
-    case 8: BeginProgramming(chip, timeNs, armed); break;
-    case 24: StartCycle(chip, timeNs, CycleKind::ProgramOnly); break;
-    case 9: chip.armedBulk = CycleKind::BulkProgram; chip.space = MemorySpace::Program; break;
-    case 11: chip.armedBulk = CycleKind::BulkData; chip.space = MemorySpace::Data; break;
-    case 1: chip.setupOne = true; break;
-    case 7:
-        if (afterSetupOne)
-            chip.armedBulk = CycleKind::ChipErase;
-        break;
-    default: chip.armedBulk = armed; break;
-    }
+    else
+        ExecuteArmedEraseCommand(chip, timeNs, code);
 }
 
 void StartPhase(PicChip& chip, ShiftPhase phase)
@@ -277,8 +312,14 @@ void LeaveProgramming(PicChip& chip)
 
 int64_t CycleLengthNs(ChipFamily family, CycleKind kind, MemorySpace space)
 {
-    const std::span<const CycleTime> table =
-        family == ChipFamily::Pic16f62xa ? std::span<const CycleTime>(kPic16f62xaCycleTimes) : kPic16f84aCycleTimes;
+    std::span<const CycleTime> table = kPic16f84aCycleTimes;
+    switch (family) {
+    case ChipFamily::Pic16f84a: break;
+    case ChipFamily::Pic16f62xa: table = kPic16f62xaCycleTimes; break;
+    case ChipFamily::Pic16f84:
+    case ChipFamily::Pic16c84: table = kPic16f84CycleTimes; break;
+    case ChipFamily::Pic16f62x: table = kPic16f62xCycleTimes; break;
+    }
     for (const CycleTime& entry : table)
         if (entry.kind == kind)
             return space == MemorySpace::Data ? entry.dataNs : entry.programNs;

@@ -53,6 +53,31 @@ inline constexpr CycleTime kPic16f62xaCycleTimes[] = {
     {CycleKind::BulkData, 6'000'000, 6'000'000},      // command 11: bulk erase of data memory
 };
 
+// PIC16F84 (DS30262) and PIC16C84 (DS30189), one table. The sources give
+// their programming cycle 10 or 20 ms and disagree on whether the PIC16F84
+// knows Begin Programming Only (24) and the bulk erase commands (9, 11); the
+// model takes 20 ms and gives it neither. The bulk erase setup sequence
+// (1, 7, 8) erases the memory last loaded, or the whole chip with the counter
+// at the configuration word; 20 ms, the longest any source waits, and so do
+// the PIC16C84's bulk erases (DS30189: 10 ms).
+inline constexpr CycleTime kPic16f84CycleTimes[] = {
+    {CycleKind::EraseProgram, 20'000'000, 20'000'000},  // command 8: erase then program one location
+    {CycleKind::BulkProgram, 20'000'000, 20'000'000},   // setup sequence on program memory; PIC16C84: also 9, 8
+    {CycleKind::BulkData, 20'000'000, 20'000'000},      // setup sequence on data memory; PIC16C84: also 11, 8
+    {CycleKind::ChipErase, 20'000'000, 20'000'000},     // setup sequence at the configuration word
+};
+
+// PIC16F627/628: DS30034. TERA + TPROG = 5 + 8 ms, TPROG 8 ms, TERA 5 ms;
+// the setup sequence at the configuration word erases as Begin
+// Erase/Programming does, 13 ms.
+inline constexpr CycleTime kPic16f62xCycleTimes[] = {
+    {CycleKind::EraseProgram, 13'000'000, 13'000'000},  // command 8
+    {CycleKind::ProgramOnly, 8'000'000, 8'000'000},     // command 24
+    {CycleKind::BulkProgram, 5'000'000, 5'000'000},     // commands 9, 8, or the setup sequence on program memory
+    {CycleKind::BulkData, 5'000'000, 5'000'000},        // commands 11, 8, or the setup sequence on data memory
+    {CycleKind::ChipErase, 13'000'000, 13'000'000},     // setup sequence at the configuration word
+};
+
 // 0 for a cycle the family does not have.
 int64_t CycleLengthNs(ChipFamily family, CycleKind kind, MemorySpace space);
 

@@ -3,7 +3,7 @@
 //
 // The serial line service opens it for port names beginning with VIRTUAL:
 //   VIRTUAL            adapter with a PIC16F84A in the socket
-//   VIRTUAL-<CHIP>     adapter with that chip (VIRTUAL-PIC16F628A; see kChipModels)
+//   VIRTUAL-<CHIP>     adapter with that chip (VIRTUAL-PIC16F628A, VIRTUAL-PIC16F84; see kChipModels)
 //   VIRTUAL-EMPTY      adapter, empty socket
 //   VIRTUAL-NOADAPTER  a port with nothing attached
 //   VIRTUAL-LOOPBACK   a serial loopback plug instead of the programmer:
@@ -140,6 +140,9 @@ std::vector<ChipEvent> ReplayLineRecord(const std::vector<LineEvent>& record);
 enum class ChipFamily : uint8_t {
     Pic16f84a,   // erase and programming cycles started by Begin Programming
     Pic16f62xa,  // self-timed bulk erases, Begin Programming only
+    Pic16f84,    // PIC16F84: Begin Programming, erased by the bulk erase setup sequence
+    Pic16c84,    // PIC16C84: as the PIC16F84, and the bulk erase commands too
+    Pic16f62x,   // PIC16F627/628: the PIC16F84A's commands and the bulk erase setup sequence
 };
 
 // What takes a protected chip back to erased and unprotected.
@@ -172,7 +175,8 @@ struct ChipModel {
 };
 
 // No source gives what a protected chip of these reads; the sibling
-// PIC16F87X's specification says all zeros, so the model reads zeros.
+// PIC16F87X's programming document (DS39025) says all zeros, so the model
+// reads zeros.
 inline constexpr ChipModel kChipModels[] = {
     {"PIC16F84A", 0x0560, 1024, 64, 0x3FFF, ChipFamily::Pic16f84a, 0x3FF0, 0, 0, ProtectionClear::EraseSetupSequence},
     {"PIC16F627A", 0x1040, 1024, 128, 0x21FF, ChipFamily::Pic16f62xa, 0x2000, 0x0100, 0,
@@ -181,6 +185,16 @@ inline constexpr ChipModel kChipModels[] = {
      ProtectionClear::BulkEraseFromConfiguration},
     {"PIC16F648A", 0x1100, 4096, 256, 0x21FF, ChipFamily::Pic16f62xa, 0x2000, 0x0100, 0,
      ProtectionClear::BulkEraseFromConfiguration},
+    // No device id: what 0x2006 reads on them is not known, so it reads as
+    // the other words without memory there do.
+    {"PIC16F84", 0x3FFF, 1024, 64, 0x3FFF, ChipFamily::Pic16f84, 0x3FF0, 0, 0, ProtectionClear::EraseSetupSequence},
+    {"PIC16C84", 0x3FFF, 1024, 64, 0x001F, ChipFamily::Pic16c84, 0x0010, 0, 0, ProtectionClear::EraseSetupSequence},
+    // CP1:CP0 in both pairs: any cleared bit counts as the whole array
+    // protected (the partial ranges are not modelled), the safer reading.
+    {"PIC16F627", 0x07A0, 1024, 128, 0x3DFF, ChipFamily::Pic16f62x, 0x3C00, 0x0100, 0,
+     ProtectionClear::EraseSetupSequence},
+    {"PIC16F628", 0x07C0, 2048, 128, 0x3DFF, ChipFamily::Pic16f62x, 0x3C00, 0x0100, 0,
+     ProtectionClear::EraseSetupSequence},
 };
 inline constexpr const ChipModel& kPic16f84aModel = kChipModels[0];
 

@@ -1,8 +1,11 @@
 // The hex reader and the image built from it: what PIC assemblers write is
 // taken, anything else is refused with its line and the reason, and a chip
-// read out and written as hex reads back the same.
+// read out and written as hex reads back the same. And the chip table as
+// files and `info` meet it: chips without a device id, configuration words
+// decoded by each chip's own bits.
 #include "chip_image.h"
 #include "intel_hex.h"
+#include "reports.h"
 
 #include <gtest/gtest.h>
 
@@ -130,6 +133,53 @@ TEST(IntelHex, AChipWrittenAsHexReadsBackTheSame)
     ASSERT_EQ(data.size(), 2u);
     EXPECT_EQ(data[0].address, 0x1FFF8u);
     EXPECT_EQ(data[1].address, 0x20000u);
+}
+
+std::string ConfigLine(const char* chip, uint16_t config, const char* field)
+{
+    const std::string text = InfoText(ChipByName(chip), {{0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF}, 0x3FFF, config});
+    const size_t at = text.find(std::string("  ") + field + ": ");
+    return at == std::string::npos ? text : text.substr(at + 2, text.find('\n', at) - at - 2);
+}
+
+TEST(ChipTable, ChipsWithoutADeviceIdAreNeverFoundByOneNorTakeOneFromAFile)
+{
+    for (const uint16_t word : {0x3FFF, 0x0000, 0x1234, 0x0560 ^ 0x0400})
+        EXPECT_EQ(ChipByDeviceId(word), nullptr) << std::hex << word;
+    ASSERT_NE(ChipByDeviceId(0x07C3), nullptr);
+    EXPECT_STREQ(ChipByDeviceId(0x07C3)->name, "PIC16F628");
+
+    // 0x2006 holding the PIC16F84A's id: its own file, not the PIC16F84's.
+    const std::string text = ":02000000FF3FC0\n:02400C0060054D\n:00000001FF\n";
+    std::vector<HexData> data;
+    HexError error;
+    ChipImage image;
+    ASSERT_TRUE(ReadIntelHex(text, data, error));
+    EXPECT_TRUE(ImageFromHex(Pic16f84a(), data, image, error)) << DescribeHexError(error);
+    EXPECT_FALSE(ImageFromHex(*ChipByName("PIC16F84"), data, image, error));
+    EXPECT_NE(error.what.find("по адресу 0x2006 у PIC16F84 нет записываемой памяти"), std::string::npos) << error.what;
+    // The PIC16C84 keeps bits 4:0 of what gpasm writes (_CP_OFF & _PWRTE_ON & _WDT_OFF & _XT_OSC).
+    ASSERT_TRUE(ReadIntelHex(":02400E00F93F78\n:00000001FF\n", data, error));
+    ASSERT_TRUE(ImageFromHex(*ChipByName("pic16c84"), data, image, error)) << DescribeHexError(error);
+    EXPECT_EQ(image.config.value, 0x0019);
+}
+
+TEST(ChipTable, InfoDecodesEachChipsOwnConfigurationBits)
+{
+    // gpasm's _CP_50: both CP1:CP0 pairs 10, the upper half on the PIC16F628, nothing on the PIC16F627.
+    EXPECT_EQ(ConfigLine("PIC16F628", 0x2BFF & 0x3DFF, "защита кода"), "защита кода: включена, 0x0400–0x07FF");
+    EXPECT_EQ(ConfigLine("PIC16F627", 0x2BFF & 0x3DFF, "защита кода"), "защита кода: выключена");
+    EXPECT_EQ(ConfigLine("PIC16F628", 0x03FF & 0x3DFF, "защита кода"), "защита кода: включена, вся память");
+    EXPECT_EQ(ConfigLine("PIC16F628", 0x35FF & 0x3DFF, "защита кода"),
+              "защита кода: недопустимое сочетание битов 0x3400") << "the two pairs differ";
+    // _FOSC_ERIO: the PIC16F62x has an external resistor where the PIC16F62xA has RC.
+    EXPECT_EQ(ConfigLine("PIC16F628", 0x3FFE & 0x3DFF, "генератор"), "генератор: ER, RA6 — ввод-вывод");
+    // The power-up timer bit: active low on the PIC16F84, active high on the PIC16C84.
+    EXPECT_EQ(ConfigLine("PIC16F84", 0x3FF7, "таймер включения питания"), "таймер включения питания: включён");
+    EXPECT_EQ(ConfigLine("PIC16C84", 0x0017, "таймер включения питания"), "таймер включения питания: выключен");
+    EXPECT_EQ(ConfigLine("PIC16C84", 0x000F, "защита кода"), "защита кода: включена");
+    EXPECT_NE(InfoText(ChipByName("PIC16C84"), {{}, 0x3FFF, 0x001F}).find("Устройство: PIC16C84 по --device"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -318,6 +318,8 @@ TEST_F(PicProg, ExitCodesSayWhatWentWrong)
         {{"read", "new.hex", "--no-verify", "--port", "VIRTUAL"}, 2, "--no-verify действует только с командами"},
         {{"erase", "--only-file", "--port", "VIRTUAL"}, 2, "--only-file действует только с командами"},
         {{"erase", "--config", "--port", "VIRTUAL"}, 2, "--config без --program: микросхема стирает"},
+        {{"erase", "--program", "--config", "--port", "VIRTUAL-PIC16F84", "--device", "PIC16F84", "--delay", "10"}, 2,
+         "PIC16F84 стирает идентификаторы и слово конфигурации только вместе со всей микросхемой"},
         {{"info", "--data", "--port", "VIRTUAL"}, 2, "info их не читает"},
         {{"write", "prog.hex", "--data", "--keep-data", "--port", "VIRTUAL"}, 2, "--keep-data не сочетается"},
         {{"erase", "--no-verify", "--port", "virtual", "--delay", "10"}, 0, "PIC16F84A стёрт без проверки"},
@@ -391,15 +393,36 @@ TEST_F(PicProg, ShowsABarOnATerminal)
 
 }  // namespace
 
-// The chips of the PIC16F628A family, each on its own virtual chip: a program
+// The chips besides the PIC16F84A, each on its own virtual chip: a program
 // assembled for it (code at both ends, EEPROM data at both ends, identifiers,
 // configuration) written, read back and verified; info naming the chip and
 // its configuration bits; a file too large for it refused before the port
-// opens; another chip named with --device refused unless --force.
-class PicProgChip : public PicProg, public ::testing::WithParamInterface<const char*> {
+// opens; another chip named with --device refused unless --force, and a
+// chip without a device id named only by --device.
+struct ChipCase {
+    const char* name;
+    const char* config;       // the __CONFIG operands
+    uint16_t configWord;      // what the chip holds for them
+    const char* oscillator;   // how info names the oscillator they choose
+};
+
+constexpr const char* kFlashConfig =
+    "_CP_OFF & _CPD_OFF & _LVP_OFF & _BOREN_ON & _MCLRE_OFF & _PWRTE_ON & _WDT_OFF & _FOSC_INTOSCIO";
+constexpr const char* kPic16x84Config = "_CP_OFF & _WDT_OFF & _PWRTE_ON & _XT_OSC";
+
+void PrintTo(const ChipCase& chip, std::ostream* os) { *os << chip.name; }
+
+class PicProgChip : public PicProg, public ::testing::WithParamInterface<ChipCase> {
 protected:
-    const ChipInfo& Chip() const { return *ChipByName(GetParam()); }
-    std::string Port() const { return std::string("VIRTUAL-") + GetParam(); }
+    const ChipInfo& Chip() const { return *ChipByName(GetParam().name); }
+    std::string Port() const { return std::string("VIRTUAL-") + GetParam().name; }
+    // Chips without a device id are named on every run.
+    PicProgRun RunOnChip(std::vector<std::string> args)
+    {
+        if (!HasDeviceId(Chip()))
+            args.insert(args.end(), {"--device", GetParam().name});
+        return Run(args);
+    }
     std::string AssembleForChip()
     {
         const ChipInfo& chip = Chip();
@@ -409,8 +432,7 @@ protected:
         char source[1024];
         std::snprintf(source, sizeof source,
                       "        #include <p%s.inc>\n"
-                      "        __CONFIG _CP_OFF & _CPD_OFF & _LVP_OFF & _BOREN_ON & _MCLRE_OFF & _PWRTE_ON & "
-                      "_WDT_OFF & _INTOSC_OSC_NOCLKOUT\n"
+                      "        __CONFIG %s\n"
                       "        __IDLOCS 0x1234\n"
                       "        org     0\n"
                       "loop:   incf    PORTB, f\n"
@@ -419,7 +441,7 @@ protected:
                       "        retlw   0x5A\n"
                       "        org     0x2100\n"
                       "        de      \"Hi\"\n",
-                      lower.c_str(), chip.programWords - 1);
+                      lower.c_str(), GetParam().config, chip.programWords - 1);
         // gpasm misplaces an org inside data memory; fill up to the last byte instead.
         std::string text = source;
         for (int i = 2; i < chip.dataBytes - 1; ++i)
@@ -449,7 +471,7 @@ TEST_P(PicProgChip, RefusesAFileLargerThanTheChipBeforeOpeningThePort)
     const unsigned sum = 0x100 - ((2 + (byteAddress >> 8) + (byteAddress & 0xFF) + 0xFF + 0x3F) & 0xFF);
     std::snprintf(record, sizeof record, ":02%04X00FF3F%02X\n:00000001FF\n", byteAddress, sum & 0xFF);
     dir_.Write("big.hex", record);
-    const PicProgRun run = Run({"write", "big.hex", "--device", GetParam(), "--port", Port()});
+    const PicProgRun run = Run({"write", "big.hex", "--device", GetParam().name, "--port", Port()});
     EXPECT_EQ(run.exitCode, 2) << run.err;
     char address[32];
     std::snprintf(address, sizeof address, "адрес 0x%04X", Chip().programWords);
@@ -461,12 +483,13 @@ TEST_P(PicProgChip, WritesReadsBackVerifiesAndNamesTheChip)
 {
     const ChipImage wanted = ImageFor(AssembleForChip());
     dir_.Write("Preferences.ini", "ComPortName = " + Port() + "\nVantrel_Delay = 10\n");
+    const std::string name = GetParam().name;
 
-    const PicProgRun write = Run({"write", "prog.hex"});
+    const PicProgRun write = RunOnChip({"write", "prog.hex"});
     ASSERT_EQ(write.exitCode, 0) << write.err;
     EXPECT_TRUE(sim::ViolationsIn(LineRecord().lines).empty()) << "no rule of the chip broken on the wires";
 
-    const PicProgRun read = Run({"read", "back.hex"});
+    const PicProgRun read = RunOnChip({"read", "back.hex"});
     ASSERT_EQ(read.exitCode, 0) << read.err;
     const ChipImage back = ImageFor(dir_.Read("back.hex"));
     ASSERT_EQ(back.program.size(), static_cast<size_t>(Chip().programWords));
@@ -479,36 +502,51 @@ TEST_P(PicProgChip, WritesReadsBackVerifiesAndNamesTheChip)
         EXPECT_EQ(back.ids[i].value, wanted.ids[i].value) << "identifier " << i;
     EXPECT_EQ(back.program.back().value, 0x345A);
     EXPECT_EQ(back.data.back().value, 0x7E);
-    EXPECT_EQ(back.config.value, 0x2150) << "INTOSC, PWRTE on, BOREN on, MCLRE and LVP off, no protection";
+    EXPECT_EQ(back.config.value, GetParam().configWord);
 
-    EXPECT_EQ(Run({"verify", "prog.hex"}).exitCode, 0);
-    const PicProgRun info = Run({"info"});
+    EXPECT_EQ(RunOnChip({"verify", "prog.hex"}).exitCode, 0);
+    const PicProgRun info = RunOnChip({"info"});
     EXPECT_EQ(info.exitCode, 0) << info.err;
-    EXPECT_NE(info.out.find("Устройство: " + std::string(GetParam()) + ", ревизия 0"), std::string::npos) << info.out;
-    for (const char* line : {"генератор: INTOSC, RA6 — ввод-вывод", "таймер включения питания: включён",
-                             "MCLR: выключен", "низковольтное программирование: выключено",
-                             "защита EEPROM данных: выключена", "защита кода: выключена"})
+    EXPECT_NE(info.out.find("Устройство: " + name + (HasDeviceId(Chip()) ? ", ревизия 0" : " по --device")),
+              std::string::npos) << info.out;
+    std::vector<std::string> lines{std::string("генератор: ") + GetParam().oscillator, "сторожевой таймер: выключен",
+                                   "таймер включения питания: включён", "защита кода: выключена"};
+    if (GetParam().config == kFlashConfig)
+        lines.insert(lines.end(), {"MCLR: выключен", "низковольтное программирование: выключено",
+                                   "защита EEPROM данных: выключена"});
+    for (const std::string& line : lines)
         EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
 
-    // Another chip named by the user: refused, unless forced.
-    const char* other = Chip().programWords == 1024 ? "PIC16F628A" : "PIC16F627A";
-    const PicProgRun wrong = Run({"info", "--device", other});
-    EXPECT_EQ(wrong.exitCode, 2) << wrong.err;
-    EXPECT_NE(wrong.err.find("в адаптере " + std::string(GetParam())), std::string::npos) << wrong.err;
-    EXPECT_EQ(Run({"info", "--device", other, "--force"}).exitCode, 0);
+    if (!HasDeviceId(Chip())) {
+        // Nothing to tell it by: without --device pic-prog says so and does nothing.
+        const PicProgRun unnamed = Run({"erase"});
+        EXPECT_EQ(unnamed.exitCode, 3) << unnamed.err;
+        EXPECT_NE(unnamed.err.find("у неё нет идентификатора (PIC16F84, PIC16C84)"), std::string::npos) << unnamed.err;
+        EXPECT_EQ(Run({"verify", "prog.hex", "--device", name}).exitCode, 0) << "not erased";
+    } else {
+        // Another chip named by the user: refused, unless forced.
+        const char* other = Chip().programWords == 1024 ? "PIC16F628A" : "PIC16F627A";
+        const PicProgRun wrong = Run({"info", "--device", other});
+        EXPECT_EQ(wrong.exitCode, 2) << wrong.err;
+        EXPECT_NE(wrong.err.find("в адаптере " + name), std::string::npos) << wrong.err;
+        EXPECT_EQ(Run({"info", "--device", other, "--force"}).exitCode, 0);
+    }
+    // The chip's own erase sequence, read back blank: code, data, identifiers, configuration.
+    const PicProgRun erase = RunOnChip({"erase"});
+    EXPECT_EQ(erase.exitCode, 0) << erase.err;
+    EXPECT_TRUE(sim::ViolationsIn(LineRecord().lines).empty());
 }
 
-std::vector<const char*> PicProgChipNames()
-{
-    std::vector<const char*> names;
-    for (const ChipInfo& chip : KnownChips())
-        if (chip.commands.bulkEraseSelfTimed)
-            names.push_back(chip.name);
-    return names;
-}
-
-INSTANTIATE_TEST_SUITE_P(Pic16f628aFamily, PicProgChip, ::testing::ValuesIn(PicProgChipNames()),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Chips, PicProgChip,
+                         ::testing::Values(ChipCase{"PIC16F627A", kFlashConfig, 0x2150, "INTOSC, RA6 — ввод-вывод"},
+                                           ChipCase{"PIC16F628A", kFlashConfig, 0x2150, "INTOSC, RA6 — ввод-вывод"},
+                                           ChipCase{"PIC16F648A", kFlashConfig, 0x2150, "INTOSC, RA6 — ввод-вывод"},
+                                           ChipCase{"PIC16F627", kFlashConfig, 0x3D50, "INTRC, RA6 — ввод-вывод"},
+                                           ChipCase{"PIC16F628", kFlashConfig, 0x3D50, "INTRC, RA6 — ввод-вывод"},
+                                           // The PIC16C84's power-up timer bit is active high.
+                                           ChipCase{"PIC16F84", kPic16x84Config, 0x3FF1, "XT"},
+                                           ChipCase{"PIC16C84", kPic16x84Config, 0x0019, "XT"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Each chip that can protect its memory, on its own virtual chip: a file that
 // turns protection on is written and checked before the protection takes
@@ -530,7 +568,7 @@ TEST_P(PicProgProtection, ProtectedMemoryIsNeverReportedAsReadOrMatching)
     dir_.Write("Preferences.ini", "ComPortName = " + Port() + "\nVantrel_Delay = 10\n");
     // Named, for the chips that carry no device id.
     const auto Run = [this](std::vector<std::string> args) {
-        args.insert(args.end(), {"--device", GetParam()});
+        args.insert(args.end(), {"--device", GetParam().name});
         return PicProg::Run(args);
     };
 
@@ -562,14 +600,14 @@ TEST_P(PicProgProtection, ProtectedMemoryIsNeverReportedAsReadOrMatching)
     EXPECT_EQ(Run({"blank-check"}).exitCode, 0);
 }
 
-std::vector<const char*> ProtectableChipNames()
+std::vector<ChipCase> ProtectableChips()
 {
-    std::vector<const char*> names;
+    std::vector<ChipCase> chips;
     for (const ChipInfo& chip : KnownChips())
         if (chip.codeProtectionMask != 0)
-            names.push_back(chip.name);
-    return names;
+            chips.push_back(ChipCase{chip.name, "", 0, ""});
+    return chips;
 }
 
-INSTANTIATE_TEST_SUITE_P(KnownChips, PicProgProtection, ::testing::ValuesIn(ProtectableChipNames()),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(KnownChips, PicProgProtection, ::testing::ValuesIn(ProtectableChips()),
+                         [](const auto& info) { return std::string(info.param.name); });

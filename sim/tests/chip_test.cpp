@@ -2,6 +2,9 @@
 #include "pic_chip.h"
 #include "wire_host.h"
 
+#include <algorithm>
+#include <tuple>
+
 namespace {
 
 using sim::ChipEvent;
@@ -393,11 +396,8 @@ TEST_F(ChipTest, SimultaneousChangesBreakSetupHoldAndDelayTimes)
 
 }  // namespace
 
-// Each chip of the self-timed-erase family, driven through VIRTUAL-<chip>:
-// its own device id and sizes, waits from its family's table (a wait short by
-// 10 us leaves the location unprogrammed), erases that need no Begin
-// Programming, and no programming-only command.
-class SelfTimedEraseChipTest : public simtest::TempDirTest, public ::testing::WithParamInterface<sim::ChipModel> {
+// A chip driven through VIRTUAL-<chip>, with the times of its family's table.
+class NamedChipTest : public simtest::TempDirTest, public ::testing::WithParamInterface<sim::ChipModel> {
 protected:
     void SetUp() override
     {
@@ -417,6 +417,12 @@ protected:
     }
     sim::VirtualPort* port_ = nullptr;
 };
+
+// Each chip of the self-timed-erase family: its own device id and sizes,
+// waits from its family's table (a wait short by 10 us leaves the location
+// unprogrammed), erases that need no Begin Programming, and no
+// programming-only command.
+class SelfTimedEraseChipTest : public NamedChipTest {};
 
 TEST_P(SelfTimedEraseChipTest, ProgramsWithinItsTableTimesAndErasesWithoutBeginProgramming)
 {
@@ -529,7 +535,7 @@ protected:
     void Erase(WireHost& host, int command)
     {
         host.Command(command);
-        if (GetParam().family == sim::ChipFamily::Pic16f84a)
+        if (GetParam().family != sim::ChipFamily::Pic16f62xa)
             host.Command(8);
         host.Wait(20'000'000);
     }
@@ -573,7 +579,7 @@ TEST_P(ProtectedChipTest, ReadsProtectedUntilItsOwnEraseClearsTheChip)
         host.Increment(7);
         for (int command : {1, 7, 8})
             host.Command(command);
-        host.Wait(10'000'000);
+        host.Wait(sim::CycleLengthNs(model.family, sim::CycleKind::ChipErase, sim::MemorySpace::Program));
         host.Command(1);
         host.Command(7);
     } else {
@@ -598,4 +604,96 @@ std::vector<sim::ChipModel> ProtectableChips()
 }
 
 INSTANTIATE_TEST_SUITE_P(Chips, ProtectedChipTest, ::testing::ValuesIn(ProtectableChips()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The chips erased by the bulk erase setup sequence (PIC16F84, PIC16C84,
+// PIC16F627/628): Begin Erase/Programming within its table time; Begin
+// Programming Only where the family has it and nothing where it does not; the
+// setup sequence at the configuration word erasing the whole chip, and given
+// after Load Data for Data Memory only the data.
+class SetupEraseChipTest : public NamedChipTest {};
+
+TEST_P(SetupEraseChipTest, ProgramsWithinItsTableTimesAndErasesBySetupSequence)
+{
+    const sim::ChipModel& model = GetParam();
+    const int64_t programNs = CycleNs(sim::CycleKind::EraseProgram, sim::MemorySpace::Program);
+    const int64_t dataNs = CycleNs(sim::CycleKind::EraseProgram, sim::MemorySpace::Data);
+    const int64_t onlyNs = CycleNs(sim::CycleKind::ProgramOnly, sim::MemorySpace::Program);
+    const int64_t chipEraseNs = CycleNs(sim::CycleKind::ChipErase, sim::MemorySpace::Program);
+    const int64_t dataEraseNs = CycleNs(sim::CycleKind::BulkData, sim::MemorySpace::Data);
+    ASSERT_GT(chipEraseNs, 0);
+    const auto setupErase = [](WireHost& host, int64_t waitNs) {
+        host.Command(1);
+        host.Command(7);
+        host.Command(8);
+        host.Wait(waitNs);
+        host.Command(1);
+        host.Command(7);
+    };
+
+    WireHost host(port_);
+    host.PowerOn();
+    for (const auto& [load, read, word, ns] : {std::tuple{2, 4, 0x1234, programNs}, std::tuple{3, 5, 0x5A, dataNs}}) {
+        host.Command(load);
+        host.Word(word);
+        host.Command(8);
+        host.Wait(ns - 10'000);
+        EXPECT_EQ(host.Read(read), read == 4 ? 0x3FFF : 0xFF) << "cut short";
+        host.Command(load);
+        host.Word(word);
+        host.Command(8);
+        host.Wait(ns);
+        EXPECT_EQ(host.Read(read), word);
+    }
+    host.Command(2);
+    host.Word(0x0204);
+    host.Command(24);
+    host.Wait(onlyNs > 0 ? onlyNs : 20'000'000);
+    EXPECT_EQ(host.Read(4), onlyNs > 0 ? 0x1234 & 0x0204 : 0x1234) << "programming only, where the chip knows it";
+    host.Write(0, 0x0001);  // identifier 0
+    host.Increment(6);
+    EXPECT_EQ(host.Read(4), model.deviceId);
+    host.Increment();
+    host.Write(2, 0x0000);  // configuration: unimplemented bits read 0
+    EXPECT_EQ(host.Read(4), 0x0000);
+    host.PowerOff();
+
+    // At the configuration word: everything, once the cycle has run its time.
+    host.PowerOn();
+    host.Command(0);
+    host.Word(0x3FFF);
+    host.Increment(7);
+    setupErase(host, chipEraseNs - 10'000);
+    EXPECT_EQ(host.Read(4), 0x0000) << "cut short";
+    setupErase(host, chipEraseNs);
+    EXPECT_EQ(host.Read(4), model.configMask);
+    host.PowerOff();
+    host.PowerOn();
+    EXPECT_EQ(host.Read(4), 0x3FFF);
+    EXPECT_EQ(host.Read(5), 0xFF);
+    host.Write(2, 0x0ABC);
+    host.Write(3, 0x42);
+    host.PowerOff();
+
+    // After Load Data for Data Memory: the data alone.
+    host.PowerOn();
+    host.Command(3);
+    host.Word(0x3FFF);
+    setupErase(host, dataEraseNs);
+    EXPECT_EQ(host.Read(5), 0xFF);
+    EXPECT_EQ(host.Read(4), 0x0ABC);
+    host.PowerOff();
+}
+
+std::vector<sim::ChipModel> ChipsOf(std::initializer_list<sim::ChipFamily> families)
+{
+    std::vector<sim::ChipModel> chips;
+    for (const sim::ChipModel& model : sim::kChipModels)
+        if (std::ranges::find(families, model.family) != families.end())
+            chips.push_back(model);
+    return chips;
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, SetupEraseChipTest,
+                         ::testing::ValuesIn(ChipsOf({sim::ChipFamily::Pic16f84, sim::ChipFamily::Pic16c84, sim::ChipFamily::Pic16f62x})),
                          [](const auto& info) { return std::string(info.param.name); });
