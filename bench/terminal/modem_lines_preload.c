@@ -7,7 +7,8 @@
 // then it fails with EINTR. Every other call goes through.
 //
 // With MODEM_LINES_TOGGLE_US set (the flooding benchmark), CTS instead toggles
-// at every wait after that many microseconds (0: at once), as a busy line does.
+// at every wait after that many microseconds (0: at once), as a busy line does;
+// a negative value keeps the lines still.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>

@@ -20,7 +20,8 @@
 // and resident memory.
 //
 // With --flood, only Wirelet, with the shim toggling CTS at every line wait:
-// every 100 us (10 kHz) and with no gap at all. Printed: CPU over the period
+// every 100 us (10 kHz) and with no gap at all, after a period with the lines
+// still for comparison. Printed: CPU over the period
 // and resident memory at its start and end (a queue of line events that
 // grows would show there).
 //
@@ -356,8 +357,10 @@ void MeasureFlood(const Program& p, int seconds, const char* gapUs)
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double wall = (NowNs() - wallBefore) / 1e9;
     const double cpu = CpuSeconds(child.pid) - cpuBefore;
-    std::printf("%-8s CTS toggling every %s us, port %s: CPU %.1f %% of one core over %.0f s, resident %.1f -> %.1f MB\n",
-                p.name, gapUs, HoldsOpen(child.pid, p.port) ? "open" : "NOT OPEN", 100.0 * cpu / wall, wall,
+    const std::string lines =
+        std::strcmp(gapUs, "-1") == 0 ? std::string("CTS still") : std::string("CTS toggling every ") + gapUs + " us";
+    std::printf("%-8s %s, port %s: CPU %.1f %% of one core over %.0f s, resident %.1f -> %.1f MB\n",
+                p.name, lines.c_str(), HoldsOpen(child.pid, p.port) ? "open" : "NOT OPEN", 100.0 * cpu / wall, wall,
                 residentBefore / 1024.0, ResidentKb(child.pid) / 1024.0);
     Finish(child);
 }
@@ -412,7 +415,7 @@ int RunFloodBenchmark(const char* self, const std::string& preload, int seconds)
     PrintLoad();
     const std::string port = OpenPty();
     const Program wirelet{"Wirelet", {self, "--child", dir + "/Wirelet.ini", port}, {"LD_PRELOAD=" + preload}, port};
-    for (const char* gap : {"100", "0"})
+    for (const char* gap : {"-1", "100", "0"})
         MeasureFlood(wirelet, seconds, gap);
     PrintLoad();
     Run("rm -rf " + dir);
