@@ -51,7 +51,9 @@ void LineWatcher::Taken(int32_t shownLines)
 }
 
 // The driver's wait only sees changes made after it began, so what changed
-// since the front end last read the lines is found by reading them here.
+// since the front end last read the lines is found by reading them here. A
+// change in the instant between this read and the wait is left to the
+// window's one-second tick.
 bool LineWatcher::LinesDifferFromShown()
 {
     int32_t shown = 0;
