@@ -8,7 +8,8 @@
 //
 // With MODEM_LINES_TOGGLE_US set (the flooding benchmark), CTS instead toggles
 // at every wait after that many microseconds (0: at once), as a busy line does;
-// a negative value keeps the lines still.
+// a negative value keeps the lines still. With MODEM_LINES_NO_WAIT set,
+// TIOCMIWAIT fails as the pty makes it, as on a driver without the wait.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -74,7 +75,7 @@ int ioctl(int fd, unsigned long request, ...)
     const int result = real(fd, request, arg);
     if (request == TIOCMIWAIT)
     {
-        if (result != -1 || (errno != ENOTTY && errno != EINVAL))
+        if (result != -1 || (errno != ENOTTY && errno != EINVAL) || getenv("MODEM_LINES_NO_WAIT"))
             return result;
         return ToggleMicroseconds() >= 0 ? Toggle(ToggleMicroseconds()) : WaitForSignal();
     }

@@ -20,8 +20,9 @@
 // and resident memory.
 //
 // With --flood, only Wirelet, with the shim toggling CTS at every line wait:
-// every 100 us (10 kHz) and with no gap at all, after a period with the lines
-// still for comparison. Printed: CPU over the period
+// every 100 us (10 kHz) and with no gap at all, after two periods for
+// comparison: the lines still, and a driver without the line wait (the window
+// then reads the lines on its 50 ms timer). Printed: CPU over the period
 // and resident memory at its start and end (a queue of line events that
 // grows would show there).
 //
@@ -340,10 +341,11 @@ void MeasureIdle(const Program& p, int seconds, const std::string& dir, bool foc
     Finish(child);
 }
 
-void MeasureFlood(const Program& p, int seconds, const char* gapUs)
+// lines: what the shim's modem lines do, named in the output.
+void MeasureFlood(const Program& p, int seconds, const std::string& lines, const std::string& shimSetting)
 {
     Program flooded = p;
-    flooded.env.push_back(std::string("MODEM_LINES_TOGGLE_US=") + gapUs);
+    flooded.env.push_back(shimSetting);
     Child child = Spawn(flooded.args, flooded.env);
     if (WaitForWindow(child).empty()) {
         std::printf("%-8s could not be started\n", p.name);
@@ -357,9 +359,7 @@ void MeasureFlood(const Program& p, int seconds, const char* gapUs)
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double wall = (NowNs() - wallBefore) / 1e9;
     const double cpu = CpuSeconds(child.pid) - cpuBefore;
-    const std::string lines =
-        std::strcmp(gapUs, "-1") == 0 ? std::string("CTS still") : std::string("CTS toggling every ") + gapUs + " us";
-    std::printf("%-8s %s, port %s: CPU %.1f %% of one core over %.0f s, resident %.1f -> %.1f MB\n",
+    std::printf("%-8s %-36s port %s: CPU %5.2f %% of one core over %.0f s, resident %.1f -> %.1f MB\n",
                 p.name, lines.c_str(), HoldsOpen(child.pid, p.port) ? "open" : "NOT OPEN", 100.0 * cpu / wall, wall,
                 residentBefore / 1024.0, ResidentKb(child.pid) / 1024.0);
     Finish(child);
@@ -415,8 +415,10 @@ int RunFloodBenchmark(const char* self, const std::string& preload, int seconds)
     PrintLoad();
     const std::string port = OpenPty();
     const Program wirelet{"Wirelet", {self, "--child", dir + "/Wirelet.ini", port}, {"LD_PRELOAD=" + preload}, port};
-    for (const char* gap : {"-1", "100", "0"})
-        MeasureFlood(wirelet, seconds, gap);
+    MeasureFlood(wirelet, seconds, "no line wait (50 ms timer),", "MODEM_LINES_NO_WAIT=1");
+    MeasureFlood(wirelet, seconds, "CTS still,", "MODEM_LINES_TOGGLE_US=-1");
+    MeasureFlood(wirelet, seconds, "CTS toggling every 100 us,", "MODEM_LINES_TOGGLE_US=100");
+    MeasureFlood(wirelet, seconds, "CTS toggling with no gap,", "MODEM_LINES_TOGGLE_US=0");
     PrintLoad();
     Run("rm -rf " + dir);
     return 0;
