@@ -22,7 +22,8 @@
 // With --flood, only Wirelet, with the shim toggling CTS at every line wait:
 // every 100 us (10 kHz) and with no gap at all, after two periods for
 // comparison: the lines still, and a driver without the line wait (the window
-// then reads the lines on its 50 ms timer). Printed: CPU over the period
+// then reads the lines on its 50 ms timer), its lines still and CTS toggling
+// every 100 us of the clock. Printed: CPU over the period
 // and resident memory at its start and end (a queue of line events that
 // grows would show there).
 //
@@ -359,7 +360,7 @@ void MeasureFlood(const Program& p, int seconds, const std::string& lines, const
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double wall = (NowNs() - wallBefore) / 1e9;
     const double cpu = CpuSeconds(child.pid) - cpuBefore;
-    std::printf("%-8s %-36s port %s: CPU %5.2f %% of one core over %.0f s, resident %.1f -> %.1f MB\n",
+    std::printf("%-8s %-40s port %s: CPU %5.2f %% of one core over %.0f s, resident %.1f -> %.1f MB\n",
                 p.name, lines.c_str(), HoldsOpen(child.pid, p.port) ? "open" : "NOT OPEN", 100.0 * cpu / wall, wall,
                 residentBefore / 1024.0, ResidentKb(child.pid) / 1024.0);
     Finish(child);
@@ -415,7 +416,10 @@ int RunFloodBenchmark(const char* self, const std::string& preload, int seconds)
     PrintLoad();
     const std::string port = OpenPty();
     const Program wirelet{"Wirelet", {self, "--child", dir + "/Wirelet.ini", port}, {"LD_PRELOAD=" + preload}, port};
-    MeasureFlood(wirelet, seconds, "no line wait (50 ms timer),", "MODEM_LINES_NO_WAIT=1");
+    MeasureFlood(wirelet, seconds, "no line wait (50 ms timer), CTS still,", "MODEM_LINES_NO_WAIT=1");
+    Program polled = wirelet;
+    polled.env.push_back("MODEM_LINES_NO_WAIT=1");
+    MeasureFlood(polled, seconds, "no line wait, CTS toggling every 100 us,", "MODEM_LINES_TOGGLE_US=100");
     MeasureFlood(wirelet, seconds, "CTS still,", "MODEM_LINES_TOGGLE_US=-1");
     MeasureFlood(wirelet, seconds, "CTS toggling every 100 us,", "MODEM_LINES_TOGGLE_US=100");
     MeasureFlood(wirelet, seconds, "CTS toggling with no gap,", "MODEM_LINES_TOGGLE_US=0");
