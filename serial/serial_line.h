@@ -4,8 +4,9 @@
 // Every call is synchronous and keeps no hidden state besides the table of
 // open ports. All integers are 32-bit signed; an on/off argument is on when
 // nonzero. A handle of 0 means "no port"; operations on 0 or on -1 return 0.
-// One thread uses a given port at a time; only SerialLine_WaitLineChange may
-// run in a second one.
+// One thread uses a given port at a time; only SerialLine_WaitLineChange and,
+// on Linux, the four line reads (SerialLine_GetCTS and its kind) may run in a
+// second one.
 //
 // Port names: on Windows the device \\.\NAME (COM1 to COM256; names longer
 // than 11 characters are refused), configured from the whole settings string

@@ -56,11 +56,18 @@ MonitorSample PortConnection::Poll(const PortSettings& settings)
             sample.received = ReceivedByte;
         }
     }
-    sample.cts = api_.getCts(handle_) == 1 ? 1 : 0;
-    sample.dsr = api_.getDsr(handle_) == 1 ? 1 : 0;
-    sample.dcd = api_.getDcd(handle_) == 1 ? 1 : 0;
-    sample.ri = api_.getRi(handle_) == 1 ? 1 : 0;
+    sample.lineBits = ReadLineBits();
+    sample.cts = sample.lineBits & 1;
+    sample.dsr = (sample.lineBits >> 1) & 1;
+    sample.dcd = (sample.lineBits >> 2) & 1;
+    sample.ri = (sample.lineBits >> 3) & 1;
     return sample;
+}
+
+int32_t PortConnection::ReadLineBits() const
+{
+    return (api_.getCts(handle_) == 1 ? 1 : 0) | (api_.getDsr(handle_) == 1 ? 2 : 0) |
+           (api_.getDcd(handle_) == 1 ? 4 : 0) | (api_.getRi(handle_) == 1 ? 8 : 0);
 }
 
 int32_t PortConnection::SendDecimal(std::string_view text)

@@ -26,6 +26,7 @@ struct MonitorSample {
     int32_t dsr = 0;
     int32_t dcd = 0;
     int32_t ri = 0;
+    int32_t lineBits = 0;  // the four lines as ReadLineBits gives them
 };
 
 class PortConnection {
@@ -55,6 +56,9 @@ public:
     // made to run in a thread of its own while the port stays open.
     int32_t InputDescriptor() const { return IsOpen() ? api_.inputDescriptor(handle_) : -1; }
     int32_t WaitLineChange() const { return api_.waitLineChange(handle_); }
+    // CTS, DSR, DCD and RI as bits 0 to 3, for telling two readings apart;
+    // made to run beside the wait, in its thread.
+    int32_t ReadLineBits() const;
 
     // The devices the port choices open now; nullopt: COM1 to COM8 by name.
     std::optional<std::vector<std::string>> PortDevices() const

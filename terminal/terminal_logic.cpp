@@ -94,6 +94,7 @@ TickView MonitorTick(TerminalState& state)
         view.lamp = kLampReceived;
     }
     view.linesRead = true;
+    view.lineBits = sample.lineBits;
     const auto bit = [](int32_t on) { return on ? "1" : "0"; };
     view.indicators = {bit(sample.cts), bit(sample.dsr), bit(sample.dcd), bit(sample.ri)};
     return view;

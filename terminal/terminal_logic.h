@@ -99,6 +99,7 @@ struct TickView {
     int32_t field = FieldKept;    // what happens to the received-byte field
     std::string fieldText;        // with FieldShowsByte: the byte in decimal
     std::array<const char*, 4> indicators{"0", "0", "0", "0"};  // CTS, DSR, DCD, RI
+    int32_t lineBits = 0;         // the same lines as PortConnection::ReadLineBits gives them
 };
 
 // The 50 ms monitor: at most one received byte, Xon/Xoff acted on, the

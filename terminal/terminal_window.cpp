@@ -207,9 +207,8 @@ void TerminalWindow::StartMonitor()
     const int generation = ++watchGeneration_;
     const PortConnection* connection = &state_.connection;
     lineWatcher_.Start([connection] { return connection->WaitLineChange(); },
+                       [connection] { return connection->ReadLineBits(); },
                        [this, generation](int32_t event) {
-                           if (event > 0 && lineEventPending_.exchange(true))
-                               return;  // the tick still to come reads the lines anyway
                            QMetaObject::invokeMethod(
                                this, [this, generation, event] { OnLineEvent(generation, event); },
                                Qt::QueuedConnection);
@@ -222,7 +221,6 @@ void TerminalWindow::StopWatching()
 {
     ++watchGeneration_;
     lineWatcher_.Stop();
-    lineEventPending_ = false;  // what the stopped watcher queued is dropped unseen
     inputNotifier_.reset();
     safetyTimer_.stop();
     eventDriven_ = false;
@@ -279,8 +277,9 @@ void TerminalWindow::ShowPortStatus()
 // runs) wakes the window for the next byte.
 void TerminalWindow::MonitorTick()
 {
-    lineEventPending_ = false;  // before the lines are read: a later change queues again
     const TickView view = ::MonitorTick(state_);
+    if (view.linesRead)
+        lineWatcher_.Taken(view.lineBits);  // the watcher may wait for the next change
     sinceTick_.start();
     ShowTick(view);
     if (!eventDriven_)

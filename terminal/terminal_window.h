@@ -19,7 +19,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <atomic>
 #include <memory>
 #include <string>
 
@@ -104,11 +103,10 @@ private:
     // between events; otherwise monitorTimer_ ticks all the time.
     bool eventDriven_ = false;
     std::unique_ptr<QSocketNotifier> inputNotifier_;
+    // Reports one line change and waits for the tick to take it, so a line
+    // that toggles fast costs at most one tick per period.
     LineWatcher lineWatcher_;
     int watchGeneration_ = 0;  // drops what an earlier watcher still had queued
-    // A line-change event is queued and no tick has run since: a line that
-    // toggles fast queues no more, so it costs at most one tick per period.
-    std::atomic<bool> lineEventPending_{false};
     QTimer safetyTimer_;
     QElapsedTimer sinceTick_;
     QColor lampColour_ = ToQColor(kLampIdle);

@@ -7,7 +7,10 @@
 // then it fails with EINTR. Every other call goes through.
 //
 // With MODEM_LINES_TOGGLE_US set (the flooding benchmark), CTS instead toggles
-// at every wait after that many microseconds (0: at once), as a busy line does.
+// at every wait after that many microseconds (0: at once), as a busy line does;
+// a negative value keeps the lines still. With MODEM_LINES_NO_WAIT set,
+// TIOCMIWAIT fails as the pty makes it, as on a driver without the wait, and
+// a toggling CTS follows the clock instead.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -16,15 +19,31 @@
 #include <sys/ioctl.h>
 #include <stdlib.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 static int g_lines = TIOCM_DTR | TIOCM_RTS | TIOCM_CTS | TIOCM_DSR | TIOCM_CD;
+
+static long ToggleMicroseconds(void);
+
+// Without the wait nothing toggles CTS, so a busy line follows the clock:
+// on for one gap, off for the next.
+static int Lines(void)
+{
+    const long gap = ToggleMicroseconds();
+    if (gap <= 0 || !getenv("MODEM_LINES_NO_WAIT"))
+        return g_lines;
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long long us = now.tv_sec * 1000000LL + now.tv_nsec / 1000;
+    return (g_lines & ~TIOCM_CTS) | ((us / gap) & 1 ? TIOCM_CTS : 0);
+}
 
 static int Model(unsigned long request, int* arg)
 {
     const int outputs = TIOCM_DTR | TIOCM_RTS;
     switch (request) {
-    case TIOCMGET: *arg = g_lines; return 0;
+    case TIOCMGET: *arg = Lines(); return 0;
     case TIOCMSET: g_lines = (g_lines & ~outputs) | (*arg & outputs); return 0;
     case TIOCMBIS: g_lines |= *arg & outputs; return 0;
     case TIOCMBIC: g_lines &= ~(*arg & outputs); return 0;
@@ -73,7 +92,7 @@ int ioctl(int fd, unsigned long request, ...)
     const int result = real(fd, request, arg);
     if (request == TIOCMIWAIT)
     {
-        if (result != -1 || (errno != ENOTTY && errno != EINVAL))
+        if (result != -1 || (errno != ENOTTY && errno != EINVAL) || getenv("MODEM_LINES_NO_WAIT"))
             return result;
         return ToggleMicroseconds() >= 0 ? Toggle(ToggleMicroseconds()) : WaitForSignal();
     }

@@ -20,7 +20,10 @@
 // and resident memory.
 //
 // With --flood, only Wirelet, with the shim toggling CTS at every line wait:
-// every 100 us (10 kHz) and with no gap at all. Printed: CPU over the period
+// every 100 us (10 kHz) and with no gap at all, after two periods for
+// comparison: the lines still, and a driver without the line wait (the window
+// then reads the lines on its 50 ms timer), its lines still and CTS toggling
+// every 100 us and every 50 ms of the clock. Printed: CPU over the period
 // and resident memory at its start and end (a queue of line events that
 // grows would show there).
 //
@@ -340,10 +343,11 @@ void MeasureIdle(const Program& p, int seconds, const std::string& dir, bool foc
     Finish(child);
 }
 
-void MeasureFlood(const Program& p, int seconds, const char* gapUs)
+// lines: what the shim's modem lines do, named in the output.
+void MeasureFlood(const Program& p, int seconds, const std::string& lines, const std::string& shimSetting)
 {
     Program flooded = p;
-    flooded.env.push_back(std::string("MODEM_LINES_TOGGLE_US=") + gapUs);
+    flooded.env.push_back(shimSetting);
     Child child = Spawn(flooded.args, flooded.env);
     if (WaitForWindow(child).empty()) {
         std::printf("%-8s could not be started\n", p.name);
@@ -357,8 +361,8 @@ void MeasureFlood(const Program& p, int seconds, const char* gapUs)
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double wall = (NowNs() - wallBefore) / 1e9;
     const double cpu = CpuSeconds(child.pid) - cpuBefore;
-    std::printf("%-8s CTS toggling every %s us, port %s: CPU %.1f %% of one core over %.0f s, resident %.1f -> %.1f MB\n",
-                p.name, gapUs, HoldsOpen(child.pid, p.port) ? "open" : "NOT OPEN", 100.0 * cpu / wall, wall,
+    std::printf("%-8s %-40s port %s: CPU %5.2f %% of one core over %.0f s, resident %.1f -> %.1f MB\n",
+                p.name, lines.c_str(), HoldsOpen(child.pid, p.port) ? "open" : "NOT OPEN", 100.0 * cpu / wall, wall,
                 residentBefore / 1024.0, ResidentKb(child.pid) / 1024.0);
     Finish(child);
 }
@@ -413,8 +417,15 @@ int RunFloodBenchmark(const char* self, const std::string& preload, int seconds)
     PrintLoad();
     const std::string port = OpenPty();
     const Program wirelet{"Wirelet", {self, "--child", dir + "/Wirelet.ini", port}, {"LD_PRELOAD=" + preload}, port};
-    for (const char* gap : {"100", "0"})
-        MeasureFlood(wirelet, seconds, gap);
+    MeasureFlood(wirelet, seconds, "no line wait (50 ms timer), CTS still,", "MODEM_LINES_NO_WAIT=1");
+    Program polled = wirelet;
+    polled.env.push_back("MODEM_LINES_NO_WAIT=1");
+    MeasureFlood(polled, seconds, "no line wait, CTS toggling every 100 us,", "MODEM_LINES_TOGGLE_US=100");
+    // About every tick sees a change, as on the busy line with the wait.
+    MeasureFlood(polled, seconds, "no line wait, CTS toggling every 50 ms,", "MODEM_LINES_TOGGLE_US=50000");
+    MeasureFlood(wirelet, seconds, "CTS still,", "MODEM_LINES_TOGGLE_US=-1");
+    MeasureFlood(wirelet, seconds, "CTS toggling every 100 us,", "MODEM_LINES_TOGGLE_US=100");
+    MeasureFlood(wirelet, seconds, "CTS toggling with no gap,", "MODEM_LINES_TOGGLE_US=0");
     PrintLoad();
     Run("rm -rf " + dir);
     return 0;

@@ -68,6 +68,8 @@ struct EventPort {
     int data[2] = {-1, -1};
     int lines[2] = {-1, -1};
     std::atomic<int> waits{0};
+    std::atomic<int> polls{0};  // monitor ticks: only they ask for the input count
+    std::atomic<int32_t> cts{0};  // read by the watcher's thread too
 };
 EventPort g_event;
 
@@ -76,6 +78,7 @@ SerialPortApi EventPortApi()
     SerialPortApi api = FakePortApi();
     api.inputDescriptor = [](int32_t) { return int32_t(g_event.data[0]); };
     api.inputCount = [](int32_t) {
+        ++g_event.polls;
         int waiting = 0;
         return int32_t(::ioctl(g_event.data[0], FIONREAD, &waiting) == 0 ? waiting : 0);
     };
@@ -88,8 +91,18 @@ SerialPortApi EventPortApi()
         char released = 0;
         return int32_t(::read(g_event.lines[0], &released, 1) == 1 ? 1 : -1);
     };
+    api.getCts = [](int32_t) { return g_event.cts.load(); };
     return api;
 }
+
+struct MetaCallCounter : QObject {
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        count += e->type() == QEvent::MetaCall;
+        return false;
+    }
+};
 
 }  // namespace
 
@@ -136,6 +149,7 @@ private slots:
     {
         beeps_.reset();
         w_.reset();
+        g_event.cts = 0;
         for (int* pipe : {g_event.data, g_event.lines}) {
             for (int i : {0, 1}) {
                 if (pipe[i] >= 0)
@@ -475,17 +489,22 @@ private slots:
         QCOMPARE(w_->lampColour(), ToQColor(kLampIdle));
         QVERIFY(input->isEnabled());
 
-        // Only the watcher's wake-up is let through here, so the one-second
+        // Only the watcher's event is let through here, so the one-second
         // tick cannot be what shows the line.
-        FakePort().cts = 1;
+        MetaCallCounter events;
+        w_->installEventFilter(&events);
+        g_event.cts = 1;
         QCOMPARE(::write(g_event.lines[1], "c", 1), ssize_t(1));
-        for (int i = 0; i < 5000 && g_event.waits < 2; ++i)
+        for (int i = 0; i < 5000 && events.count < 1; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        QCOMPARE(g_event.waits.load(), 2);
-        QCoreApplication::sendPostedEvents(w_.get(), QEvent::MetaCall);
+            QCoreApplication::sendPostedEvents(w_.get(), QEvent::MetaCall);
+        }
+        QCOMPARE(events.count, 1);
+        w_->removeEventFilter(&events);
         QVERIFY(w_->ctsIndicator()->text() == QStringLiteral("1") || w_->monitorTicking());
         QTRY_COMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
         QTRY_VERIFY(!w_->monitorTicking());
+        QTRY_COMPARE(g_event.waits.load(), 2);  // the tick took the change: the watcher waits again
 
         // "Ok" reopens the port: the waiting watcher ends first, a new one waits.
         FakePort().calls.clear();
@@ -500,40 +519,33 @@ private slots:
         QCOMPARE(g_event.waits.load(), 3);
     }
 
-    void fastTogglingLinesQueueAtMostOneEventUntilTheTick()
+    // A line that never rests: five thousand changes wait in the pipe, and
+    // the watcher takes one per tick, each reported by one event.
+    void fastTogglingLinesWakeTheWatcherOncePerTick()
     {
         QVERIFY(::pipe(g_event.data) == 0 && ::pipe(g_event.lines) == 0);
         g_event.waits = 0;
         Start(EventPortApi());
         QTRY_VERIFY(!w_->monitorTicking());
-        struct MetaCallCounter : QObject {
-            int count = 0;
-            bool eventFilter(QObject*, QEvent* e) override
-            {
-                count += e->type() == QEvent::MetaCall;
-                return false;
-            }
-        } counter;
-        w_->installEventFilter(&counter);
+        QTRY_COMPARE(g_event.waits.load(), 1);
+        MetaCallCounter events;
+        w_->installEventFilter(&events);
 
-        // Five thousand changes while the window's thread does nothing.
-        FakePort().cts = 1;
+        g_event.cts = 1;
         const std::string flood(5000, 'c');
         QCOMPARE(::write(g_event.lines[1], flood.data(), flood.size()), ssize_t(flood.size()));
-        for (int i = 0; i < 5000 && g_event.waits <= 5000; ++i)
+        const int pollsBefore = g_event.polls;
+        for (int i = 0; i < 5000 && g_event.polls < pollsBefore + 5; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        QCOMPARE(g_event.waits.load(), 5001);
-        QCoreApplication::sendPostedEvents(w_.get(), QEvent::MetaCall);
-        QCOMPARE(counter.count, 1);
-        QTRY_COMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
-
-        // Once a tick has run, the next change is reported again.
-        QTRY_VERIFY(!w_->monitorTicking());
-        FakePort().cts = 0;
-        QCOMPARE(::write(g_event.lines[1], "c", 1), ssize_t(1));
-        QTRY_COMPARE(w_->ctsIndicator()->text(), QStringLiteral("0"));
-        QCOMPARE(counter.count, 2);
-        w_->removeEventFilter(&counter);
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(w_->ctsIndicator()->text(), QStringLiteral("1"));
+        w_->removeEventFilter(&events);
+        w_->close();  // the watcher has ended: the counts are final
+        const int ticks = g_event.polls - pollsBefore;
+        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+        QVERIFY2(g_event.waits <= ticks + 1, qPrintable(QStringLiteral("%1 waits, %2 ticks").arg(g_event.waits).arg(ticks)));
+        QVERIFY(events.count >= 1 && events.count <= ticks + 1);
     }
 
     void typedFieldsTakeThreeDigitsAndEnterSendsNothing()
