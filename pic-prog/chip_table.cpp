@@ -90,33 +90,53 @@ constexpr std::array<ConfigField, 8> kPic16f62xaFields{{
     {"защита кода", 0x2000, kWholeCodeProtection},
 }};
 
+// What every chip of the table shares: four identifier words at 0x2000, the
+// device id and the configuration word after them, data memory at 0x2100 in
+// HEX files, 14-bit words. A chip without a device id has a mask of 0.
+constexpr ChipInfo EighteenPinChip(const char* name, uint16_t deviceId, int programWords, int dataBytes)
+{
+    ChipInfo chip{};
+    chip.name = name;
+    chip.deviceId = deviceId;
+    chip.deviceIdMask = deviceId != 0 ? 0x3FE0 : 0;
+    chip.programWords = programWords;
+    chip.dataBytes = dataBytes;
+    chip.idWords = 4;
+    chip.configBase = 0x2000;
+    chip.deviceIdOffset = 6;
+    chip.configWordOffset = 7;
+    chip.dataBase = 0x2100;
+    chip.wordMask = 0x3FFF;
+    return chip;
+}
+
+constexpr ChipInfo Pic16f84a()
+{
+    ChipInfo chip = EighteenPinChip("PIC16F84A", 0x0560, 1024, 64);
+    chip.configMask = 0x3FFF;
+    chip.codeProtectionMask = 0x3FF0;
+    chip.commands = kMidRangeCommands;
+    chip.bulkEraseMicroseconds = 10000;
+    chip.programCycles = chip.dataCycles = chip.configCycles = kPic16f84aCycles;
+    chip.configFields = kPic16f84aFields;
+    return chip;
+}
+
 // The PIC16F627A/628A/648A differ only in their id and memory sizes.
 constexpr ChipInfo Pic16f62xa(const char* name, uint16_t deviceId, int programWords, int dataBytes)
 {
-    return {
-        .name = name,
-        .deviceId = deviceId,
-        .deviceIdMask = 0x3FE0,
-        .programWords = programWords,
-        .dataBytes = dataBytes,
-        .idWords = 4,
-        .configBase = 0x2000,
-        .deviceIdOffset = 6,
-        .configWordOffset = 7,
-        .dataBase = 0x2100,
-        .wordMask = 0x3FFF,
-        .configMask = 0x21FF,
-        .codeProtectionMask = 0x2000,  // /CP
-        .commands = kFlashSelfTimedEraseCommands,
-        // TERA 6 ms (DS41196); some programmers wait 10 ms, which costs
-        // little once per write and covers a slow erase of a full chip.
-        .bulkEraseMicroseconds = 10000,
-        .programCycles = kPic16f62xaProgramCycles,
-        .dataCycles = kPic16f62xaDataCycles,
-        .configCycles = kPic16f62xaProgramCycles,
-        .configFields = kPic16f62xaFields,
-        .dataProtectionMask = 0x0100,  // /CPD
-    };
+    ChipInfo chip = EighteenPinChip(name, deviceId, programWords, dataBytes);
+    chip.configMask = 0x21FF;
+    chip.codeProtectionMask = 0x2000;  // /CP
+    chip.dataProtectionMask = 0x0100;  // /CPD
+    chip.commands = kFlashSelfTimedEraseCommands;
+    // TERA 6 ms (DS41196); some programmers wait 10 ms, which costs
+    // little once per write and covers a slow erase of a full chip.
+    chip.bulkEraseMicroseconds = 10000;
+    chip.programCycles = chip.configCycles = kPic16f62xaProgramCycles;
+    chip.dataCycles = kPic16f62xaDataCycles;
+    chip.configFields = kPic16f62xaFields;
+    return chip;
 }
 
 // PIC16F84 (no A), from DS30262 like the PIC16F84A, and the PIC16C84 from
@@ -156,27 +176,14 @@ constexpr std::array<ConfigField, 4> kPic16c84Fields{{
 constexpr ChipInfo Pic16x84(const char* name, uint16_t configMask, uint16_t codeProtectionMask,
                             std::span<const ConfigField> fields)
 {
-    return {
-        .name = name,
-        .deviceId = 0,
-        .deviceIdMask = 0,
-        .programWords = 1024,
-        .dataBytes = 64,
-        .idWords = 4,
-        .configBase = 0x2000,
-        .deviceIdOffset = 6,
-        .configWordOffset = 7,
-        .dataBase = 0x2100,
-        .wordMask = 0x3FFF,
-        .configMask = configMask,
-        .codeProtectionMask = codeProtectionMask,
-        .commands = kSetupEraseCommands,
-        .bulkEraseMicroseconds = 20000,
-        .programCycles = kPic16f84Cycles,
-        .dataCycles = kPic16f84Cycles,
-        .configCycles = kPic16f84Cycles,
-        .configFields = fields,
-    };
+    ChipInfo chip = EighteenPinChip(name, 0, 1024, 64);
+    chip.configMask = configMask;
+    chip.codeProtectionMask = codeProtectionMask;
+    chip.commands = kSetupEraseCommands;
+    chip.bulkEraseMicroseconds = 20000;
+    chip.programCycles = chip.dataCycles = chip.configCycles = kPic16f84Cycles;
+    chip.configFields = fields;
+    return chip;
 }
 
 // PIC16F627/628 (no A), from DS30034: Begin Erase/Programming (8) takes
@@ -245,54 +252,22 @@ constexpr std::array<ConfigField, 8> kPic16f628Fields = Pic16f62xFields(kPic16f6
 constexpr ChipInfo Pic16f62x(const char* name, uint16_t deviceId, int programWords,
                              std::span<const ConfigField> fields)
 {
-    return {
-        .name = name,
-        .deviceId = deviceId,
-        .deviceIdMask = 0x3FE0,
-        .programWords = programWords,
-        .dataBytes = 128,
-        .idWords = 4,
-        .configBase = 0x2000,
-        .deviceIdOffset = 6,
-        .configWordOffset = 7,
-        .dataBase = 0x2100,
-        .wordMask = 0x3FFF,
-        .configMask = 0x3DFF,
-        // Both CP1:CP0 pairs. CP1:CP0 = 10 protects nothing on the PIC16F627
-        // but counts as protected here. What a protected chip reads is not known.
-        .codeProtectionMask = 0x3C00,
-        .commands = kPic16f62xCommands,
-        .bulkEraseMicroseconds = 20000,
-        .programCycles = kPic16f62xCycles,
-        .dataCycles = kPic16f62xCycles,
-        .configCycles = kPic16f62xIdCycles,
-        .configFields = fields,
-        .dataProtectionMask = 0x0100,  // /CPD
-    };
+    ChipInfo chip = EighteenPinChip(name, deviceId, programWords, 128);
+    chip.configMask = 0x3DFF;
+    // Both CP1:CP0 pairs. CP1:CP0 = 10 protects nothing on the PIC16F627
+    // but counts as protected here. What a protected chip reads is not known.
+    chip.codeProtectionMask = 0x3C00;
+    chip.dataProtectionMask = 0x0100;  // /CPD
+    chip.commands = kPic16f62xCommands;
+    chip.bulkEraseMicroseconds = 20000;
+    chip.programCycles = chip.dataCycles = kPic16f62xCycles;
+    chip.configCycles = kPic16f62xIdCycles;
+    chip.configFields = fields;
+    return chip;
 }
 
 const std::array<ChipInfo, 8> kChips{{
-    {
-        .name = "PIC16F84A",
-        .deviceId = 0x0560,
-        .deviceIdMask = 0x3FE0,
-        .programWords = 1024,
-        .dataBytes = 64,
-        .idWords = 4,
-        .configBase = 0x2000,
-        .deviceIdOffset = 6,
-        .configWordOffset = 7,
-        .dataBase = 0x2100,
-        .wordMask = 0x3FFF,
-        .configMask = 0x3FFF,
-        .codeProtectionMask = 0x3FF0,
-        .commands = kMidRangeCommands,
-        .bulkEraseMicroseconds = 10000,
-        .programCycles = kPic16f84aCycles,
-        .dataCycles = kPic16f84aCycles,
-        .configCycles = kPic16f84aCycles,
-        .configFields = kPic16f84aFields,
-    },
+    Pic16f84a(),
     Pic16f62xa("PIC16F627A", 0x1040, 1024, 128),
     Pic16f62xa("PIC16F628A", 0x1060, 2048, 128),
     Pic16f62xa("PIC16F648A", 0x1100, 4096, 256),

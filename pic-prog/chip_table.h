@@ -77,40 +77,24 @@ inline constexpr ChipCommands kMidRangeCommands{
 };
 
 // The PIC16F627A/628A/648A: the same codes, but a bulk erase runs as soon as
-// its command is given, with no Begin Programming after it.
-inline constexpr ChipCommands kFlashSelfTimedEraseCommands{
-    .loadConfiguration = 0,
-    .loadProgram = 2,
-    .loadData = 3,
-    .readProgram = 4,
-    .readData = 5,
-    .incrementAddress = 6,
-    .bulkEraseProgram = 9,
-    .bulkEraseData = 11,
-    .beginEraseProgramming = 8,
-    .bulkEraseSelfTimed = true,
-};
+// its command is given, with no Begin Programming after it, and no setup
+// sequence.
+inline constexpr ChipCommands kFlashSelfTimedEraseCommands = [] {
+    ChipCommands c = kMidRangeCommands;
+    c.bulkEraseSelfTimed = true;
+    c.bulkEraseSetup1 = c.bulkEraseSetup2 = 0;
+    c.eraseSetupClearsProtection = false;
+    return c;
+}();
 
-// The PIC16F84, PIC16C84 and PIC16F627/628: the same codes, no
-// self-timed erase, and the bulk erase setup commands that erase a
-// protected chip. Which erase each of them uses is in its table entry.
-inline constexpr ChipCommands kSetupEraseCommands{
-    .loadConfiguration = 0,
-    .loadProgram = 2,
-    .loadData = 3,
-    .readProgram = 4,
-    .readData = 5,
-    .incrementAddress = 6,
-    .bulkEraseProgram = 9,
-    .bulkEraseData = 11,
-    .beginEraseProgramming = 8,
-    .bulkEraseSelfTimed = false,
-    .bulkEraseSetup1 = 1,
-    .bulkEraseSetup2 = 7,
-    .eraseSetupClearsProtection = true,
-    .programErase = EraseSequence::SetupSequence,
-    .dataErase = EraseSequence::SetupSequence,
-};
+// The PIC16F84, PIC16C84 and PIC16F627/628: the same codes, erased by the
+// bulk erase setup sequence, which also clears code protection. A chip of
+// them that erases data memory otherwise says so in its table entry.
+inline constexpr ChipCommands kSetupEraseCommands = [] {
+    ChipCommands c = kMidRangeCommands;
+    c.programErase = c.dataErase = EraseSequence::SetupSequence;
+    return c;
+}();
 
 struct ChipInfo {
     const char* name;
