@@ -517,20 +517,8 @@ INSTANTIATE_TEST_SUITE_P(Chips, SelfTimedEraseChipTest, ::testing::ValuesIn(Self
 // protected value while the identifiers and the configuration word stay
 // readable; a bulk erase other than the chip's own clearing one leaves the
 // protection on; the clearing one leaves the whole chip erased.
-class ProtectedChipTest : public simtest::TempDirTest, public ::testing::WithParamInterface<sim::ChipModel> {
+class ProtectedChipTest : public NamedChipTest {
 protected:
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        port_ = sim::OpenVirtualPort(std::string("VIRTUAL-") + GetParam().name);
-        ASSERT_NE(port_, nullptr);
-    }
-    void TearDown() override
-    {
-        sim::CloseVirtualPort(port_);
-        EXPECT_TRUE(simtest::ViolationNames(sim::LastLineRecord()).empty());
-        TempDirTest::TearDown();
-    }
     // A bulk erase started as the chip's family starts one.
     void Erase(WireHost& host, int command)
     {
@@ -539,7 +527,6 @@ protected:
             host.Command(8);
         host.Wait(20'000'000);
     }
-    sim::VirtualPort* port_ = nullptr;
 };
 
 TEST_P(ProtectedChipTest, ReadsProtectedUntilItsOwnEraseClearsTheChip)
