@@ -3,7 +3,13 @@
 #include "wire_host.h"
 
 #include <algorithm>
+#include <ostream>
 #include <tuple>
+
+namespace sim {
+// Parameterised tests name the chip, not the bytes of its record.
+void PrintTo(const ChipModel& model, std::ostream* os) { *os << model.name; }
+}  // namespace sim
 
 namespace {
 
