@@ -52,7 +52,8 @@ uint8_t* ImageByte(ByteImage& image, uint32_t address)
     const size_t dataBytes = static_cast<size_t>(image.model->dataBytes) * 2;
     if (address < programBytes)
         return &image.program[address];
-    if (address >= kConfigByteBase && address - kConfigByteBase < image.config.size())
+    const size_t configBytes = static_cast<size_t>(ConfigWords(*image.model)) * 2;
+    if (address >= kConfigByteBase && address - kConfigByteBase < configBytes)
         return &image.config[address - kConfigByteBase];
     if (address >= kDataByteBase && address - kDataByteBase < dataBytes)
         return &image.data[address - kDataByteBase];
@@ -210,6 +211,7 @@ ChipMemory MemoryFromImage(const ByteImage& image)
     memory.config[4] = memory.config[5] = kErasedWord;
     memory.config[6] = image.model->deviceId;
     memory.config[7] &= image.model->configMask;
+    memory.config[8] &= image.model->config2Mask != 0 ? image.model->config2Mask : kErasedWord;
     return memory;
 }
 
@@ -230,7 +232,7 @@ std::string ChipMemoryToHex(const ChipMemory& memory)
     std::string out;
     const ChipModel& model = *memory.model;
     AppendRecords(out, 0, std::span(image.program).first(static_cast<size_t>(model.programWords) * 2));
-    AppendRecords(out, kConfigByteBase, image.config);
+    AppendRecords(out, kConfigByteBase, std::span(image.config).first(static_cast<size_t>(ConfigWords(model)) * 2));
     AppendRecords(out, kDataByteBase, std::span(image.data).first(static_cast<size_t>(model.dataBytes) * 2));
     out += ":00000001FF\n";
     return out;

@@ -44,6 +44,21 @@ bool CycleBlocked(const PicChip& chip)
     }
 }
 
+// The row of four words the counter was in, from the latches: erased and
+// written, or written over what it held (programming turns ones into zeros).
+void ApplyRow(PicChip& chip, bool erase, bool completed)
+{
+    const PendingCycle& c = chip.cycle;
+    const uint16_t first = static_cast<uint16_t>(c.pc & ~(kRowWords - 1));
+    for (int i = 0; i < kRowWords; ++i) {
+        const uint16_t pc = static_cast<uint16_t>(first + i);
+        if (erase)
+            WriteProgramSpace(chip.memory, pc, completed ? c.row[i] : kErasedWord);
+        else if (completed)
+            WriteProgramSpace(chip.memory, pc, ReadProgramSpace(chip.memory, pc) & c.row[i]);
+    }
+}
+
 // An interrupted cycle leaves the location erased (erase then program) or as
 // it was (program only, bulk erase).
 void ApplyCycle(PicChip& chip, bool completed)
@@ -53,6 +68,11 @@ void ApplyCycle(PicChip& chip, bool completed)
     const bool data = c.space == MemorySpace::Data;
     if (CycleBlocked(chip))
         return;
+    const bool row = !data && ExternallyTimed(memory.model->family);
+    if (row && (c.kind == CycleKind::EraseProgram || c.kind == CycleKind::ProgramOnly)) {
+        ApplyRow(chip, c.kind == CycleKind::EraseProgram, completed);
+        return;
+    }
     switch (c.kind) {
     case CycleKind::EraseProgram:
         if (data)
@@ -92,10 +112,11 @@ void EndCycle(PicChip& chip, int64_t timeNs, bool completed)
     chip.cycle = PendingCycle{};
 }
 
-// A clock edge or the power going away while the cycle still runs.
-void DisturbCycle(PicChip& chip, int64_t timeNs)
+// A clock edge or the power going away while the cycle still runs. Clock
+// edges do not touch a cycle the host ends with a command.
+void DisturbCycle(PicChip& chip, int64_t timeNs, bool byClock)
 {
-    if (chip.cycle.kind != CycleKind::None)
+    if (chip.cycle.kind != CycleKind::None && !(byClock && chip.cycle.untilEnd))
         EndCycle(chip, timeNs, false);
 }
 
@@ -105,8 +126,11 @@ void StartCycle(PicChip& chip, int64_t timeNs, CycleKind kind)
 {
     if (!chip.loaded)
         ChipViolation(chip, timeNs, Line::UnloadedProgramming);
-    const int64_t length = CycleLengthNs(chip.memory.model->family, kind, chip.space);
-    chip.cycle = PendingCycle{kind, chip.space, chip.pc, chip.latch, timeNs + length};
+    const ChipFamily family = chip.memory.model->family;
+    const int64_t length = CycleLengthNs(family, kind, chip.space);
+    const bool untilEnd = ExternallyTimed(family) && kind != CycleKind::ChipErase;
+    chip.cycle = PendingCycle{kind, chip.space, chip.pc, chip.latch, timeNs + length, untilEnd};
+    std::copy(std::begin(chip.rowLatch), std::end(chip.rowLatch), std::begin(chip.cycle.row));
     Record(chip, timeNs, ChipEvent::CycleStart, chip.pc);
 }
 
@@ -230,11 +254,46 @@ void ExecuteArmedEraseCommand(PicChip& chip, int64_t timeNs, uint32_t code)
     }
 }
 
+// The PIC16F87/88 and PIC16F818/819. A cycle the host times ends with End
+// Programming (23): done when its time has passed, else spoiled; any other
+// command while it runs spoils it first. Bulk Erase Program (9) and Data (11)
+// arm Begin Erase/Programming (8) as on the PIC16F84A. Chip Erase (31) times
+// itself; the documents give it after Load Configuration, and elsewhere the
+// model does nothing rather than guess. Other codes do nothing at all.
+void ExecuteExternallyTimedCommand(PicChip& chip, int64_t timeNs, uint32_t code)
+{
+    if (chip.cycle.untilEnd) {
+        const bool timeUp = timeNs >= chip.cycle.endNs;
+        EndCycle(chip, timeNs, code == 23 && timeUp);
+        if (code == 23)
+            return;
+    }
+    const CycleKind armed = chip.armedBulk;
+    chip.armedBulk = CycleKind::None;
+    if (ExecuteAccessCommand(chip, code))
+        return;
+    switch (code) {
+    case 8: BeginProgramming(chip, timeNs, armed); break;
+    case 24: StartCycle(chip, timeNs, CycleKind::ProgramOnly); break;
+    case 9: chip.armedBulk = CycleKind::BulkProgram; chip.space = MemorySpace::Program; break;
+    case 11: chip.armedBulk = CycleKind::BulkData; chip.space = MemorySpace::Data; break;
+    case 23: break;
+    case 31:
+        if (chip.pc >= kConfigBase)
+            StartCycle(chip, timeNs, CycleKind::ChipErase);
+        break;
+    default: chip.armedBulk = armed; break;
+    }
+}
+
 void ExecuteCommand(PicChip& chip, int64_t timeNs, uint32_t code)
 {
     Record(chip, timeNs, ChipEvent::Command, code);
-    if (chip.memory.model->family == ChipFamily::Pic16f62xa)
+    const ChipFamily family = chip.memory.model->family;
+    if (family == ChipFamily::Pic16f62xa)
         ExecuteSelfTimedEraseCommand(chip, timeNs, code);
+    else if (ExternallyTimed(family))
+        ExecuteExternallyTimedCommand(chip, timeNs, code);
     else
         ExecuteArmedEraseCommand(chip, timeNs, code);
 }
@@ -265,6 +324,8 @@ void FallingEdge(PicChip& chip, int64_t timeNs, bool data)
             // Data memory takes the low 8 bits when it is programmed.
             chip.latch = static_cast<uint16_t>((chip.shift >> 1) & kErasedWord);
             chip.loaded = true;
+            if (chip.space == MemorySpace::Program && ExternallyTimed(chip.memory.model->family))
+                chip.rowLatch[chip.pc % kRowWords] = chip.latch;
             EndWord(chip, timeNs, Gap::Tdly2);
             Record(chip, timeNs, ChipEvent::DataIn, chip.latch);
             StartPhase(chip, ShiftPhase::Command);
@@ -310,6 +371,8 @@ void LeaveProgramming(PicChip& chip)
 
 }  // namespace
 
+bool ExternallyTimed(ChipFamily family) { return family == ChipFamily::Pic16f88 || family == ChipFamily::Pic16f819; }
+
 int64_t CycleLengthNs(ChipFamily family, CycleKind kind, MemorySpace space)
 {
     std::span<const CycleTime> table = kPic16f84aCycleTimes;
@@ -319,6 +382,8 @@ int64_t CycleLengthNs(ChipFamily family, CycleKind kind, MemorySpace space)
     case ChipFamily::Pic16f84:
     case ChipFamily::Pic16c84: table = kPic16f84CycleTimes; break;
     case ChipFamily::Pic16f62x: table = kPic16f62xCycleTimes; break;
+    case ChipFamily::Pic16f88: table = kPic16f88CycleTimes; break;
+    case ChipFamily::Pic16f819: table = kPic16f819CycleTimes; break;
     }
     for (const CycleTime& entry : table)
         if (entry.kind == kind)
@@ -360,7 +425,7 @@ void ResetChip(PicChip& chip, const ChipMemory& memory)
 
 void SettleChip(PicChip& chip, int64_t timeNs)
 {
-    if (chip.cycle.kind != CycleKind::None && timeNs >= chip.cycle.endNs)
+    if (chip.cycle.kind != CycleKind::None && !chip.cycle.untilEnd && timeNs >= chip.cycle.endNs)
         EndCycle(chip, chip.cycle.endNs, true);
 }
 
@@ -372,7 +437,7 @@ void ChipPowerChanged(PicChip& chip, int64_t timeNs, bool on, bool clock, bool d
         return;
     chip.powered = on;
     if (!on) {
-        DisturbCycle(chip, timeNs);
+        DisturbCycle(chip, timeNs, false);
         if (chip.programming)
             Record(chip, timeNs, ChipEvent::PowerOff, 0);
         LeaveProgramming(chip);
@@ -386,6 +451,7 @@ void ChipPowerChanged(PicChip& chip, int64_t timeNs, bool on, bool clock, bool d
     chip.programming = true;
     chip.pc = 0;
     chip.latch = kErasedWord;
+    std::fill(std::begin(chip.rowLatch), std::end(chip.rowLatch), kErasedWord);
     chip.loaded = false;
     chip.space = MemorySpace::Program;
     chip.enteredNs = timeNs;
@@ -406,7 +472,7 @@ void ChipClockChanged(PicChip& chip, int64_t timeNs, bool clock, bool data)
     chip.pinChangeNs = timeNs;
     if (!chip.programming)
         return;
-    DisturbCycle(chip, timeNs);
+    DisturbCycle(chip, timeNs, true);
     if (clock) {
         RisingEdge(chip, timeNs);
         return;

@@ -78,6 +78,38 @@ inline constexpr CycleTime kPic16f62xCycleTimes[] = {
     {CycleKind::ChipErase, 13'000'000, 13'000'000},     // setup sequence at the configuration word
 };
 
+// PIC16F87/88: DS39607, and PIC16F818/819: DS39603. Every cycle but Chip
+// Erase runs until End Programming (23); the time here is the least the host
+// must let pass before it, and a cycle ended sooner leaves its locations as
+// they were. Begin Programming Only (24) writes the row of four words the
+// counter is in (TPROG1 1 ms) or one data byte; Begin Erase/Programming (8)
+// erases before it writes (TPROG2 1 ms), or starts an armed bulk erase
+// (TPROG3). The sources give no data memory write time of their own; the
+// model takes 10 ms, the longest any programmer waits. Bulk erase on the
+// PIC16F87/88: 10 ms (DS39607 as cited) against 2 ms in one programmer, the
+// longer; Chip Erase (31, timed by the chip, TPROG4): 10 against 8 ms, the
+// longer. PIC16F818/819 (DS39603): bulk erase 2 ms, Chip Erase 8 ms.
+inline constexpr CycleTime kPic16f88CycleTimes[] = {
+    {CycleKind::EraseProgram, 1'000'000, 10'000'000},
+    {CycleKind::ProgramOnly, 1'000'000, 10'000'000},
+    {CycleKind::BulkProgram, 10'000'000, 10'000'000},
+    {CycleKind::BulkData, 10'000'000, 10'000'000},
+    {CycleKind::ChipErase, 10'000'000, 10'000'000},
+};
+inline constexpr CycleTime kPic16f819CycleTimes[] = {
+    {CycleKind::EraseProgram, 1'000'000, 10'000'000},
+    {CycleKind::ProgramOnly, 1'000'000, 10'000'000},
+    {CycleKind::BulkProgram, 2'000'000, 2'000'000},
+    {CycleKind::BulkData, 2'000'000, 2'000'000},
+    {CycleKind::ChipErase, 8'000'000, 8'000'000},
+};
+
+// Words of program memory one programming cycle writes on these chips.
+inline constexpr int kRowWords = 4;
+
+// True for the families whose cycles End Programming ends.
+bool ExternallyTimed(ChipFamily family);
+
 // 0 for a cycle the family does not have.
 int64_t CycleLengthNs(ChipFamily family, CycleKind kind, MemorySpace space);
 
@@ -118,7 +150,9 @@ struct PendingCycle {
     MemorySpace space = MemorySpace::Program;
     uint16_t pc = 0;    // location counter when the cycle began
     uint16_t word = 0;  // data latch when the cycle began
-    int64_t endNs = 0;
+    int64_t endNs = 0;  // when it is done; for a cycle the host ends, the earliest it may end
+    bool untilEnd = false;  // runs until End Programming
+    uint16_t row[kRowWords] = {};  // the row latches when the cycle began, on a chip that writes rows
 };
 
 struct PicChip {
@@ -131,6 +165,11 @@ struct PicChip {
     MemorySpace space = MemorySpace::Program;
     CycleKind armedBulk = CycleKind::None;
     bool setupOne = false;  // the last command was Bulk Erase Setup 1
+    // On the chips that write rows: one latch per word of the row, chosen by
+    // the counter's low bits as a word is loaded. They keep their words after
+    // a row is written (a host that loads only part of the next row writes
+    // the rest again), and are erased only at entry.
+    uint16_t rowLatch[kRowWords] = {kErasedWord, kErasedWord, kErasedWord, kErasedWord};
     ShiftPhase phase = ShiftPhase::Command;
     int clocks = 0;  // falling edges of the current phase so far
     uint32_t shift = 0;
@@ -173,6 +212,8 @@ void SettleChip(PicChip& chip, int64_t timeNs);
 uint16_t ReadProgramSpace(const ChipMemory& memory, uint16_t pc);
 void WriteProgramSpace(ChipMemory& memory, uint16_t pc, uint16_t word);
 uint16_t NextLocation(uint16_t pc);
+// Words of the configuration area a hex file holds for the chip: to 0x2007, or to 0x2008.
+int ConfigWords(const ChipModel& model);
 void BulkEraseProgram(ChipMemory& memory, bool withConfig);
 
 // Code protection as the configuration word now sets it.

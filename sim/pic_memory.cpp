@@ -7,8 +7,8 @@ namespace sim {
 
 namespace {
 
-constexpr uint16_t kConfigMask = ChipMemory::kConfigWords - 1;  // 0x2000..0x2007 repeat
 constexpr int kConfigWordIndex = 7;
+constexpr int kConfig2Index = 8;
 constexpr int kIdWords = 4;
 
 bool InConfigArea(uint16_t pc)
@@ -22,7 +22,17 @@ uint16_t ProgramIndex(const ChipMemory& memory, uint16_t pc)
     return static_cast<uint16_t>(pc & (memory.model->programWords - 1));
 }
 
+// Only the low address bits decode: 0x2000..0x2007 repeat, or on a chip with
+// a second configuration word 0x2000..0x200F, of which 0x2009..0x200F hold
+// nothing known and read erased.
+int ConfigIndex(const ChipMemory& memory, uint16_t pc)
+{
+    return pc & (memory.model->config2Mask != 0 ? 15 : 7);
+}
+
 }  // namespace
+
+int ConfigWords(const ChipModel& model) { return model.config2Mask != 0 ? kConfig2Index + 1 : kConfigWordIndex + 1; }
 
 const ChipModel* ChipModelNamed(std::string_view name)
 {
@@ -42,6 +52,7 @@ ChipMemory ErasedChipMemory(const ChipModel& model)
     std::fill(std::begin(memory.data), std::end(memory.data), kErasedByte);
     memory.config[6] = model.deviceId;
     memory.config[kConfigWordIndex] = model.configMask;
+    memory.config[kConfig2Index] = model.config2Mask != 0 ? model.config2Mask : kErasedWord;
     return memory;
 }
 
@@ -49,10 +60,10 @@ uint16_t ReadProgramSpace(const ChipMemory& memory, uint16_t pc)
 {
     if (!InConfigArea(pc))
         return memory.program[ProgramIndex(memory, pc)];
-    const int index = pc & kConfigMask;
+    const int index = ConfigIndex(memory, pc);
     if (index == 6)
         return memory.model->deviceId;
-    if (index == 4 || index == 5)
+    if (index == 4 || index == 5 || index > kConfig2Index)
         return kErasedWord;
     return memory.config[index];
 }
@@ -65,11 +76,13 @@ void WriteProgramSpace(ChipMemory& memory, uint16_t pc, uint16_t word)
         return;
     }
     // Only the identifiers and the configuration word are writable.
-    const int index = pc & kConfigMask;
+    const int index = ConfigIndex(memory, pc);
     if (index < kIdWords)
         memory.config[index] = word;
     else if (index == kConfigWordIndex)
         memory.config[index] = word & memory.model->configMask;
+    else if (index == kConfig2Index)
+        memory.config[index] = word & memory.model->config2Mask;
 }
 
 uint16_t NextLocation(uint16_t pc)
@@ -87,6 +100,8 @@ void BulkEraseProgram(ChipMemory& memory, bool withConfig)
         return;
     std::fill(memory.config, memory.config + kIdWords, kErasedWord);
     memory.config[kConfigWordIndex] = memory.model->configMask;
+    if (memory.model->config2Mask != 0)
+        memory.config[kConfig2Index] = memory.model->config2Mask;
 }
 
 bool ProgramProtected(const ChipMemory& memory)

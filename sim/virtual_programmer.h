@@ -143,6 +143,11 @@ enum class ChipFamily : uint8_t {
     Pic16f84,    // PIC16F84: Begin Programming, erased by the bulk erase setup sequence
     Pic16c84,    // PIC16C84: as the PIC16F84, and the bulk erase commands too
     Pic16f62x,   // PIC16F627/628: the PIC16F84A's commands and the bulk erase setup sequence
+    // PIC16F87/88 and PIC16F818/819: cycles timed by the host and ended by
+    // End Programming (23), program memory written in rows of four words,
+    // Chip Erase (31). The two pairs differ in their times only.
+    Pic16f88,
+    Pic16f819,
 };
 
 // What takes a protected chip back to erased and unprotected.
@@ -155,6 +160,9 @@ enum class ProtectionClear : uint8_t {
     // configuration word. The plain bulk erases do nothing while code
     // protection is on.
     EraseSetupSequence,
+    // Load Configuration, then Chip Erase (31): the whole chip. The bulk
+    // erases do nothing while code protection is on.
+    ChipErase,
 };
 
 struct ChipModel {
@@ -172,6 +180,7 @@ struct ChipModel {
     uint16_t cpdMask = 0;
     uint16_t protectedRead = 0;
     ProtectionClear protectionClear = ProtectionClear::BulkEraseFromConfiguration;
+    uint16_t config2Mask = 0;  // implemented bits of a second configuration word at 0x2008; 0: none
 };
 
 // No source gives what a protected chip of these reads; the sibling
@@ -195,6 +204,14 @@ inline constexpr ChipModel kChipModels[] = {
      ProtectionClear::EraseSetupSequence},
     {"PIC16F628", 0x07C0, 2048, 128, 0x3DFF, ChipFamily::Pic16f62x, 0x3C00, 0x0100, 0,
      ProtectionClear::EraseSetupSequence},
+    // /CP (bit 13) and /CPD (bit 8); the WRT bits guard program memory from
+    // the chip's own writes only. CONFIG2 of the PIC16F87/88: FCMEN, IESO.
+    {"PIC16F87", 0x0720, 4096, 256, 0x3FFF, ChipFamily::Pic16f88, 0x2000, 0x0100, 0, ProtectionClear::ChipErase,
+     0x0003},
+    {"PIC16F88", 0x0760, 4096, 256, 0x3FFF, ChipFamily::Pic16f88, 0x2000, 0x0100, 0, ProtectionClear::ChipErase,
+     0x0003},
+    {"PIC16F818", 0x04C0, 1024, 128, 0x3FFF, ChipFamily::Pic16f819, 0x2000, 0x0100, 0, ProtectionClear::ChipErase},
+    {"PIC16F819", 0x04E0, 2048, 256, 0x3FFF, ChipFamily::Pic16f819, 0x2000, 0x0100, 0, ProtectionClear::ChipErase},
 };
 inline constexpr const ChipModel& kPic16f84aModel = kChipModels[0];
 
@@ -205,11 +222,13 @@ const ChipModel* ChipModelNamed(std::string_view name);
 // how much of it the chip has.
 struct ChipMemory {
     static constexpr int kProgramWords = 4096;
-    static constexpr int kConfigWords = 8;  // 0x2000..0x2007
+    static constexpr int kConfigWords = 9;  // 0x2000..0x2008
     static constexpr int kDataBytes = 256;
     const ChipModel* model = &kPic16f84aModel;
     uint16_t program[kProgramWords];
-    uint16_t config[kConfigWords];  // [0..3] identifiers, [6] device id, [7] configuration word
+    // [0..3] identifiers, [6] device id, [7] configuration word, [8] the
+    // second configuration word of the chips that have one
+    uint16_t config[kConfigWords];
     uint8_t data[kDataBytes];
 };
 

@@ -421,6 +421,14 @@ protected:
     {
         return sim::CycleLengthNs(GetParam().family, kind, space);
     }
+    // A host whose writes keep to the chip's way of ending a cycle.
+    WireHost Host() const
+    {
+        WireHost host(port_);
+        if (sim::ExternallyTimed(GetParam().family))
+            host.EndCyclesWith(23);
+        return host;
+    }
     sim::VirtualPort* port_ = nullptr;
 };
 
@@ -525,13 +533,15 @@ INSTANTIATE_TEST_SUITE_P(Chips, SelfTimedEraseChipTest, ::testing::ValuesIn(Self
 // protection on; the clearing one leaves the whole chip erased.
 class ProtectedChipTest : public NamedChipTest {
 protected:
-    // A bulk erase started as the chip's family starts one.
+    // A bulk erase started, and ended, as the chip's family does it.
     void Erase(WireHost& host, int command)
     {
         host.Command(command);
         if (GetParam().family != sim::ChipFamily::Pic16f62xa)
             host.Command(8);
         host.Wait(20'000'000);
+        if (sim::ExternallyTimed(GetParam().family))
+            host.Command(23);
     }
 };
 
@@ -539,7 +549,7 @@ TEST_P(ProtectedChipTest, ReadsProtectedUntilItsOwnEraseClearsTheChip)
 {
     const sim::ChipModel& model = GetParam();
     const int protectedConfig = model.configMask & ~(model.cpMask | model.cpdMask);
-    WireHost host(port_);
+    WireHost host = Host();
     FillChip(host);
     host.PowerOn();
     host.Command(0);
@@ -568,7 +578,10 @@ TEST_P(ProtectedChipTest, ReadsProtectedUntilItsOwnEraseClearsTheChip)
     host.PowerOn();
     host.Command(0);
     host.Word(0x3FFF);
-    if (setupSequence) {
+    if (model.protectionClear == sim::ProtectionClear::ChipErase) {
+        host.Command(31);
+        host.Wait(CycleNs(sim::CycleKind::ChipErase, sim::MemorySpace::Program));
+    } else if (setupSequence) {
         host.Increment(7);
         for (int command : {1, 7, 8})
             host.Command(command);
@@ -689,4 +702,158 @@ std::vector<sim::ChipModel> ChipsOf(std::initializer_list<sim::ChipFamily> famil
 
 INSTANTIATE_TEST_SUITE_P(Chips, SetupEraseChipTest,
                          ::testing::ValuesIn(ChipsOf({sim::ChipFamily::Pic16f84, sim::ChipFamily::Pic16c84, sim::ChipFamily::Pic16f62x})),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The chips whose cycles the host times and ends with End Programming
+// (PIC16F87/88, PIC16F818/819): four words loaded into the row latches, one
+// Begin Programming Only writing them at once; a cycle ended sooner than its
+// table time, or by another command, leaves its locations unwritten; the
+// data memory a byte at a time; the configuration words; bulk erases started
+// by Begin Erase/Programming and ended by End Programming; Chip Erase after
+// Load Configuration taking the whole chip.
+class ExternallyTimedChipTest : public NamedChipTest {
+protected:
+    // Loads the words into consecutive latches from the counter on.
+    static void LoadRow(WireHost& host, std::initializer_list<int> words)
+    {
+        bool first = true;
+        for (int word : words) {
+            if (!first)
+                host.Increment();
+            first = false;
+            host.Command(2);
+            host.Word(word);
+        }
+    }
+    static void Program(WireHost& host, int command, int64_t waitNs)
+    {
+        host.Command(command);
+        host.Wait(waitNs);
+        host.Command(23);
+    }
+};
+
+TEST_P(ExternallyTimedChipTest, WritesRowsAndBytesUntilEndProgrammingAndErases)
+{
+    const sim::ChipModel& model = GetParam();
+    const int64_t rowNs = CycleNs(sim::CycleKind::ProgramOnly, sim::MemorySpace::Program);
+    const int64_t byteNs = CycleNs(sim::CycleKind::ProgramOnly, sim::MemorySpace::Data);
+    const int64_t bulkNs = CycleNs(sim::CycleKind::BulkProgram, sim::MemorySpace::Program);
+    const int64_t chipEraseNs = CycleNs(sim::CycleKind::ChipErase, sim::MemorySpace::Program);
+    const std::vector<int> row{0x1111, 0x2222, 0x3333, 0x0444};
+    WireHost host = Host();
+    const auto readWords = [&host](int count) {
+        std::vector<int> words;
+        for (int i = 0; i < count; ++i) {
+            if (i > 0)
+                host.Increment();
+            words.push_back(host.Read(4));
+        }
+        return words;
+    };
+
+    // Short by 100 us: End Programming's own six clocks take 18 us here.
+    constexpr int64_t kShortNs = 100'000;
+    host.PowerOn();
+    LoadRow(host, {0x1111, 0x2222, 0x3333, 0x0444});
+    Program(host, 24, rowNs - kShortNs);
+    host.Increment();  // the next row: 4..7
+    LoadRow(host, {0x0555, 0x0666, 0x0777, 0x0888});
+    Program(host, 24, rowNs);
+    host.Increment();
+    LoadRow(host, {0x0000, 0x0000, 0x0000, 0x0000});
+    host.Command(24);
+    host.Wait(rowNs);
+    host.Increment();  // not End Programming: the row is spoiled
+    host.Command(24);
+    host.Wait(rowNs);  // nor is power taken away an end
+    host.PowerOff();
+    host.PowerOn();
+    EXPECT_EQ(readWords(12), (std::vector<int>{0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF, 0x0555, 0x0666, 0x0777, 0x0888,
+                                                0x3FFF, 0x3FFF, 0x3FFF, 0x3FFF}));
+    host.PowerOff();
+    host.PowerOn();
+    LoadRow(host, {0x1111, 0x2222, 0x3333, 0x0444});
+    Program(host, 24, rowNs);
+    host.PowerOff();
+    host.PowerOn();
+    EXPECT_EQ(readWords(4), row);
+
+    for (const int64_t waitNs : {byteNs - kShortNs, byteNs}) {
+        host.Command(3);
+        host.Word(0x5A);
+        Program(host, 24, waitNs);
+        EXPECT_EQ(host.Read(5), waitNs < byteNs ? 0xFF : 0x5A);
+    }
+    host.Increment(model.dataBytes - 1);  // the last byte, then the first again
+    host.Write(3, 0xA5);
+    EXPECT_EQ(host.Read(5), 0xA5);
+    host.Increment();
+    EXPECT_EQ(host.Read(5), 0x5A);
+    host.Command(1);  // codes of other chips, unknown here
+    host.Command(7);
+    host.Command(63);
+    EXPECT_EQ(host.Read(5), 0x5A);
+    host.PowerOff();
+
+    // Configuration area: identifier 0, the device id, the configuration
+    // word, and where the chip has it the second one.
+    host.PowerOn();
+    host.Write(0, 0x0001);
+    host.Increment(6);
+    EXPECT_EQ(host.Read(4), model.deviceId);
+    host.Increment();
+    host.Write(2, 0x0000);
+    EXPECT_EQ(host.Read(4), 0x0000);
+    if (model.config2Mask != 0) {
+        host.Increment();
+        EXPECT_EQ(host.Read(4), model.config2Mask);
+        host.Write(2, 0x0000);
+        EXPECT_EQ(host.Read(4), 0x0000);
+    }
+    host.PowerOff();
+
+    // Chip Erase after Load Configuration: everything, protection with it
+    // (the configuration word written above turned it on), once its time has run.
+    host.PowerOn();
+    host.Command(0);
+    host.Word(0x3FFF);
+    host.Command(31);
+    host.Wait(chipEraseNs - 10'000);
+    EXPECT_EQ(host.Read(4), 0x0001) << "cut short";
+    host.Command(31);
+    host.Wait(chipEraseNs);
+    EXPECT_EQ(host.Read(4), 0x3FFF);
+    host.Increment(7);
+    EXPECT_EQ(host.Read(4), model.configMask);
+    if (model.config2Mask != 0) {
+        host.Increment();
+        EXPECT_EQ(host.Read(4), model.config2Mask);
+    }
+    host.PowerOff();
+    host.PowerOn();
+    EXPECT_EQ(host.Read(4), 0x3FFF);
+    EXPECT_EQ(host.Read(5), 0xFF);
+
+    // Bulk erases of program and data memory, ended by End Programming.
+    host.Write(2, 0x0ABC);
+    host.Write(3, 0x42);
+    host.Command(2);
+    host.Word(0x3FFF);
+    host.Command(9);
+    Program(host, 8, bulkNs);
+    host.Command(3);
+    host.Word(0x3FFF);
+    host.Command(11);
+    Program(host, 8, bulkNs);
+    EXPECT_EQ(host.Read(4), 0x3FFF);
+    EXPECT_EQ(host.Read(5), 0xFF);
+    host.PowerOff();
+
+    const auto events = sim::LastChipRecord();
+    EXPECT_EQ(ValuesOfKind(events, ChipEvent::CycleSpoiled).size(), 5u) << "row, byte, the two unended rows, Chip Erase";
+}
+
+INSTANTIATE_TEST_SUITE_P(Chips, ExternallyTimedChipTest,
+                         ::testing::ValuesIn(ChipsOf({sim::ChipFamily::Pic16f88, sim::ChipFamily::Pic16f819})),
                          [](const auto& info) { return std::string(info.param.name); });

@@ -140,14 +140,20 @@ public:
         return word;
     }
 
-    // Load, program, and wait longer than any cycle.
+    // Load, program, and wait longer than any cycle; then, on a chip whose
+    // cycles the host ends, End Programming.
     void Write(int loadCommand, int word, int programCommand = 8)
     {
         Command(loadCommand);
         Word(word);
         Command(programCommand);
         Wait(20'000'000);
+        if (endCommand_ >= 0)
+            Command(endCommand_);
     }
+
+    // From now on Write ends each cycle with this command.
+    void EndCyclesWith(int command) { endCommand_ = command; }
 
     int Read(int readCommand)
     {
@@ -173,6 +179,7 @@ private:
     bool manual_;
     bool simultaneous_ = false;
     int64_t now_ = 0;
+    int endCommand_ = -1;
 };
 
 // The names of the violations in a record, in order.
