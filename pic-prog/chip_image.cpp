@@ -21,7 +21,7 @@ std::string Hex4(uint32_t value)
     return text;
 }
 
-enum class Region { Program, Data, Ids, Config, Reserved, Outside };
+enum class Region { Program, Data, Ids, Config, Config2, Reserved, Outside };
 
 Region RegionOf(const ChipInfo& chip, uint32_t word)
 {
@@ -33,6 +33,8 @@ Region RegionOf(const ChipInfo& chip, uint32_t word)
         return Region::Ids;
     if (word == chip.configBase + static_cast<uint32_t>(chip.configWordOffset))
         return Region::Config;
+    if (chip.config2Mask != 0 && word == chip.configBase + static_cast<uint32_t>(chip.config2Offset))
+        return Region::Config2;
     if (word >= chip.configBase && word < chip.configBase + static_cast<uint32_t>(chip.configWordOffset))
         return Region::Reserved;
     return Region::Outside;
@@ -98,6 +100,9 @@ bool PlaceWord(const ChipInfo& chip, uint32_t word, const WordBytes& bytes, Chip
         // Unimplemented bits read back as 0; assemblers fill them with ones.
         image.config = {static_cast<uint16_t>(value & chip.configMask), true};
         return true;
+    case Region::Config2:
+        image.config2 = {static_cast<uint16_t>(value & chip.config2Mask), true};
+        return true;
     default:
         break;
     }
@@ -125,6 +130,7 @@ ChipImage EmptyImage(const ChipInfo& chip)
     image.data.assign(static_cast<size_t>(chip.dataBytes), {ErasedValue(chip, MemoryKind::Data), false});
     image.ids.assign(static_cast<size_t>(chip.idWords), {ErasedValue(chip, MemoryKind::Configuration), false});
     image.config = {chip.configMask, false};
+    image.config2 = {chip.config2Mask, false};
     return image;
 }
 
@@ -155,8 +161,11 @@ std::vector<HexData> HexOfImage(const ChipInfo& chip, const ChipImage& image)
     for (const ImageCell& cell : image.ids)
         AppendWords(blocks[1].bytes, cell);
     blocks[2].address = (chip.configBase + static_cast<uint32_t>(chip.configWordOffset)) * 2u;
-    if (!image.ids.empty())
+    if (!image.ids.empty()) {
         AppendWords(blocks[2].bytes, image.config);
+        if (chip.config2Mask != 0)
+            AppendWords(blocks[2].bytes, image.config2);
+    }
     blocks[3].address = chip.dataBase * 2u;
     for (const ImageCell& cell : image.data)
         AppendWords(blocks[3].bytes, cell);
@@ -169,5 +178,5 @@ HeldCounts CountHeld(const ChipImage& image)
     const auto held = [](const std::vector<ImageCell>& cells) {
         return static_cast<int>(std::ranges::count_if(cells, &ImageCell::held));
     };
-    return {held(image.program), held(image.data), held(image.ids), image.config.held};
+    return {held(image.program), held(image.data), held(image.ids), image.config.held, image.config2.held};
 }

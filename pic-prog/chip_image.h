@@ -29,6 +29,7 @@ struct ChipImage {
     std::vector<ImageCell> data;  // values 0..0xFF
     std::vector<ImageCell> ids;
     ImageCell config;
+    ImageCell config2;  // never held on a chip without a second configuration word
 };
 
 // Nothing held; every value is the erased one.
@@ -55,5 +56,6 @@ struct HeldCounts {
     int data = 0;
     int ids = 0;
     bool config = false;
+    bool config2 = false;
 };
 HeldCounts CountHeld(const ChipImage& image);

@@ -1,6 +1,8 @@
 #include "chip_jobs.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <map>
 #include <span>
 
 namespace {
@@ -47,10 +49,13 @@ std::vector<Location> Consecutive(std::vector<ImageCell>& cells)
     return locations;
 }
 
-std::vector<Location> ConfigLocations(const ChipInfo& chip, std::vector<ImageCell>& ids, ImageCell& config)
+std::vector<Location> ConfigLocations(const ChipInfo& chip, std::vector<ImageCell>& ids, ImageCell& config,
+                                      ImageCell& config2)
 {
     std::vector<Location> locations = Consecutive(ids);
     locations.push_back({&config, chip.configWordOffset});
+    if (chip.config2Mask != 0)
+        locations.push_back({&config2, chip.config2Offset});
     return locations;
 }
 
@@ -71,11 +76,94 @@ bool AnyWork(Walk walk, const std::vector<Location>& locations, uint16_t erased)
     });
 }
 
+// End Programming after the wait, on the chips whose cycles the host ends.
+void EndProgramming(Wire& wire, const ChipInfo& chip, uint8_t endCommand)
+{
+    if (endCommand == 0)
+        return;
+    SendCommand(wire, endCommand);
+    WaitPrescribed(wire, chip.endProgrammingMicroseconds);
+}
+
+void RunCycle(Wire& wire, const ChipInfo& chip, const ProgrammingCycle& cycle)
+{
+    SendCommand(wire, cycle.command);
+    WaitPrescribed(wire, cycle.maxMicroseconds);
+    EndProgramming(wire, chip, cycle.endCommand);
+}
+
+bool WritesRows(const ChipInfo& chip, const Section& section, Walk walk)
+{
+    return chip.rowWords > 1 && section.kind != MemoryKind::Data && (walk == Walk::Write || walk == Walk::WriteUnverified);
+}
+
+// Each row with a location to program: every latch loaded, with the erased
+// value where nothing is to be programmed (which changes nothing), then one
+// cycle for the row. The counter ends on the last word of the last row.
+JobResult WriteRows(Wire& wire, const ChipInfo& chip, const Section& section, const std::vector<Location>& locations,
+                    Walk walk)
+{
+    const uint16_t erased = ErasedValue(chip, section.kind);
+    const int n = chip.rowWords;
+    std::map<int, std::vector<uint16_t>> rows;  // by the offset of the row's first word
+    for (const Location& location : locations)
+        if (NeedsProgramming(walk, *location.cell, erased))
+            rows.try_emplace(location.offset / n * n, static_cast<size_t>(n), erased)
+                .first->second[static_cast<size_t>(location.offset % n)] = location.cell->value;
+    int at = 0;
+    for (const auto& [first, words] : rows) {
+        if (Interrupted(wire))
+            return JobResult::Interrupted;
+        for (; at < first; ++at)
+            SendCommand(wire, chip.commands.incrementAddress);
+        for (int i = 0; i < n; ++i) {
+            if (i > 0) {
+                SendCommand(wire, chip.commands.incrementAddress);
+                ++at;
+            }
+            SendCommand(wire, section.loadCommand);
+            SendWord(wire, words[static_cast<size_t>(i)]);
+        }
+        RunCycle(wire, chip, ShortestCycle(chip, section.kind));
+    }
+    return JobResult::Done;
+}
+
+// Into programming mode with the counter on the section's first location.
+void EnterSection(Wire& wire, const ChipInfo& chip, const Section& section)
+{
+    PowerOn(wire);
+    if (section.kind == MemoryKind::Configuration) {
+        SendCommand(wire, chip.commands.loadConfiguration);
+        SendWord(wire, chip.wordMask);
+    }
+}
+
+JobResult WalkSection(Wire& wire, const ChipInfo& chip, const Section& section, const std::vector<Location>& locations,
+                      Walk walk, std::vector<Mismatch>& mismatches);
+
+// A row is read back only once all rows are written: the counter does not
+// go back, so the section is entered afresh for the comparison.
+JobResult WalkRows(Wire& wire, const ChipInfo& chip, const Section& section, const std::vector<Location>& locations,
+                   Walk walk, std::vector<Mismatch>& mismatches)
+{
+    if (WriteRows(wire, chip, section, locations, walk) == JobResult::Interrupted)
+        return JobResult::Interrupted;
+    if (walk == Walk::WriteUnverified || !AnyWork(Walk::Compare, locations, ErasedValue(chip, section.kind)))
+        return JobResult::Done;
+    if (Interrupted(wire))
+        return JobResult::Interrupted;
+    EnterSection(wire, chip, section);
+    return WalkSection(wire, chip, section, locations, Walk::Compare, mismatches);
+}
+
 // Runs the location counter from the section's first location (where it must
 // stand) to the last location that needs anything, and no further.
 JobResult WalkSection(Wire& wire, const ChipInfo& chip, const Section& section, const std::vector<Location>& locations,
                       Walk walk, std::vector<Mismatch>& mismatches)
 {
+    if (WritesRows(chip, section, walk))
+        return WalkRows(wire, chip, section, locations, walk, mismatches);
     const uint16_t erased = ErasedValue(chip, section.kind);
     const ProgrammingCycle cycle = ShortestCycle(chip, section.kind);
     int at = 0;
@@ -92,8 +180,7 @@ JobResult WalkSection(Wire& wire, const ChipInfo& chip, const Section& section, 
         if (program) {
             SendCommand(wire, section.loadCommand);
             SendWord(wire, cell.value);
-            SendCommand(wire, cycle.command);
-            WaitPrescribed(wire, cycle.maxMicroseconds);
+            RunCycle(wire, chip, cycle);
         }
         if (read) {
             SendCommand(wire, section.readCommand);
@@ -108,10 +195,10 @@ JobResult WalkSection(Wire& wire, const ChipInfo& chip, const Section& section, 
     return JobResult::Done;
 }
 
-JobResult WalkConfigArea(Wire& wire, const ChipInfo& chip, std::vector<ImageCell>& ids, ImageCell& config, Walk walk,
+JobResult WalkConfigArea(Wire& wire, const ChipInfo& chip, ChipImage& image, Walk walk,
                          std::vector<Mismatch>& mismatches)
 {
-    const std::vector<Location> locations = ConfigLocations(chip, ids, config);
+    const std::vector<Location> locations = ConfigLocations(chip, image.ids, image.config, image.config2);
     if (!AnyWork(walk, locations, ErasedValue(chip, MemoryKind::Configuration)))
         return JobResult::Done;
     // Load Configuration moves to the first identifier; its word is not programmed.
@@ -149,7 +236,7 @@ void CompareWord(MemoryKind kind, uint32_t address, const ImageCell& wanted, uin
 
 // A location the image does not give stands for its erased value, which an
 // image keeps in every location it does not hold.
-ChipImage Covered(ChipImage image, Extent extent)
+ChipImage Covered(const ChipInfo& chip, ChipImage image, Extent extent)
 {
     if (extent == Extent::FileOnly)
         return image;
@@ -157,6 +244,7 @@ ChipImage Covered(ChipImage image, Extent extent)
         for (ImageCell& cell : *cells)
             cell.held = true;
     image.config.held = true;
+    image.config2.held = chip.config2Mask != 0;
     return image;
 }
 
@@ -189,6 +277,17 @@ void EraseLoaded(Wire& wire, const ChipInfo& chip, uint8_t loadCommand, EraseSeq
     if (!chip.commands.bulkEraseSelfTimed)
         SendCommand(wire, chip.commands.beginEraseProgramming);
     WaitPrescribed(wire, chip.bulkEraseMicroseconds);
+    EndProgramming(wire, chip, chip.commands.endProgramming);
+}
+
+// Chip Erase after Load Configuration: program and data memory, identifiers,
+// configuration words, protection with them. It times itself.
+void EraseByChipErase(Wire& wire, const ChipInfo& chip)
+{
+    SendCommand(wire, chip.commands.loadConfiguration);
+    SendWord(wire, chip.wordMask);
+    SendCommand(wire, chip.commands.chipErase);
+    WaitPrescribed(wire, chip.bulkEraseMicroseconds);
 }
 
 // The setup sequence with the counter on the configuration word: program
@@ -220,6 +319,7 @@ ChipImage Within(ChipImage image, Regions regions)
     if (!regions.config) {
         drop(image.ids);
         image.config.held = false;
+        image.config2.held = false;
     }
     return image;
 }
@@ -231,8 +331,10 @@ JobResult ReadConfigArea(Wire& wire, const ChipInfo& layout, ConfigArea& area)
         return JobResult::Interrupted;
     ChipImage image = EmptyImage(layout);
     ImageCell deviceId{};
-    std::vector<Location> locations = ConfigLocations(layout, image.ids, image.config);
-    locations.insert(locations.end() - 1, Location{&deviceId, layout.deviceIdOffset});
+    std::vector<Location> locations = ConfigLocations(layout, image.ids, image.config, image.config2);
+    // In address order: after the identifiers, before the configuration words.
+    locations.insert(locations.begin() + static_cast<std::ptrdiff_t>(image.ids.size()),
+                     Location{&deviceId, layout.deviceIdOffset});
     std::vector<Mismatch> none;
     SendCommand(wire, layout.commands.loadConfiguration);
     SendWord(wire, layout.wordMask);
@@ -243,6 +345,7 @@ JobResult ReadConfigArea(Wire& wire, const ChipInfo& layout, ConfigArea& area)
         area.ids.push_back(cell.value);
     area.deviceId = deviceId.value;
     area.config = image.config.value;
+    area.config2 = image.config2.value;
     return JobResult::Done;
 }
 
@@ -251,6 +354,10 @@ JobResult EraseChip(Wire& wire, const ChipInfo& chip, Regions regions, bool clea
     if (Interrupted(wire))
         return JobResult::Interrupted;
     const ChipCommands& c = chip.commands;
+    if (c.chipErase != 0 && regions.All()) {
+        EraseByChipErase(wire, chip);
+        return JobResult::Done;
+    }
     const bool setupChip = c.programErase == EraseSequence::SetupSequence;
     // On chips that erase by the setup sequence, identifiers and the
     // configuration word go only with the whole chip.
@@ -278,7 +385,7 @@ JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, b
 {
     if (EraseChip(wire, chip, regions, clearProtection) == JobResult::Interrupted)
         return JobResult::Interrupted;
-    ChipImage work = Within(verify ? Covered(image, extent) : image, regions);
+    ChipImage work = Within(verify ? Covered(chip, image, extent) : image, regions);
     const Walk walk = verify ? Walk::Write : Walk::WriteUnverified;
     if (WalkMemories(wire, chip, work, walk, mismatches) == JobResult::Interrupted)
         return JobResult::Interrupted;
@@ -287,7 +394,7 @@ JobResult WriteImage(Wire& wire, const ChipInfo& chip, const ChipImage& image, b
     // The configuration area follows in the session of the last memory walked:
     // Load Configuration moves there from anywhere, and the configuration
     // word is its last location.
-    return WalkConfigArea(wire, chip, work.ids, work.config, walk, mismatches);
+    return WalkConfigArea(wire, chip, work, walk, mismatches);
 }
 
 JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, Regions regions, ChipImage& image)
@@ -307,6 +414,8 @@ JobResult ReadImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, Re
     for (size_t i = 0; i < image.ids.size() && i < area.ids.size(); ++i)
         image.ids[i] = {area.ids[i], true};
     image.config = {area.config, true};
+    if (chip.config2Mask != 0)
+        image.config2 = {area.config2, true};
     return JobResult::Done;
 }
 
@@ -324,7 +433,7 @@ JobResult ReadDataMemory(Wire& wire, const ChipInfo& chip, std::vector<ImageCell
 JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area, const ChipImage& image,
                        Extent extent, Regions regions, std::vector<Mismatch>& mismatches)
 {
-    ChipImage work = Within(Covered(image, extent), regions);
+    ChipImage work = Within(Covered(chip, image, extent), regions);
     if (WalkMemories(wire, chip, work, Walk::Compare, mismatches) == JobResult::Interrupted)
         return JobResult::Interrupted;
     for (size_t i = 0; i < work.ids.size() && i < area.ids.size(); ++i)
@@ -332,6 +441,8 @@ JobResult CompareImage(Wire& wire, const ChipInfo& chip, const ConfigArea& area,
                     mismatches);
     CompareWord(MemoryKind::Configuration, chip.configBase + static_cast<uint32_t>(chip.configWordOffset), work.config,
                 area.config, mismatches);
+    CompareWord(MemoryKind::Configuration, chip.configBase + static_cast<uint32_t>(chip.config2Offset), work.config2,
+                area.config2, mismatches);
     return JobResult::Done;
 }
 
@@ -340,10 +451,10 @@ JobResult EraseImage(Wire& wire, const ChipInfo& chip, Regions regions, bool cle
 {
     if (EraseChip(wire, chip, regions, clearProtection) == JobResult::Interrupted || !verify)
         return Interrupted(wire) ? JobResult::Interrupted : JobResult::Done;
-    ChipImage erased = Within(Covered(EmptyImage(chip), Extent::WholeChip), regions);
+    ChipImage erased = Within(Covered(chip, EmptyImage(chip), Extent::WholeChip), regions);
     if (WalkMemories(wire, chip, erased, Walk::Compare, mismatches) == JobResult::Interrupted)
         return JobResult::Interrupted;
     if (Interrupted(wire))
         return JobResult::Interrupted;
-    return WalkConfigArea(wire, chip, erased.ids, erased.config, Walk::Compare, mismatches);
+    return WalkConfigArea(wire, chip, erased, Walk::Compare, mismatches);
 }

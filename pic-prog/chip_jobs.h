@@ -25,6 +25,7 @@ struct ConfigArea {
     std::vector<uint16_t> ids;
     uint16_t deviceId = 0;
     uint16_t config = 0;
+    uint16_t config2 = 0;  // read only when the layout has a second configuration word
 };
 
 // What a comparison covers: every location, those the image does not give
@@ -32,7 +33,8 @@ struct ConfigArea {
 enum class Extent { WholeChip, FileOnly };
 
 // Switches the target on and reads its identifier words, device id and
-// configuration word, laid out as in layout (the chip is not known yet).
+// configuration word (and the second one where the layout has it), laid out
+// as in layout (the chip may not be known yet).
 JobResult ReadConfigArea(Wire& wire, const ChipInfo& layout, ConfigArea& area);
 
 // Bulk erase of the regions: program memory alone from program memory after

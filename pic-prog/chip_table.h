@@ -13,7 +13,8 @@ enum class MemoryKind : uint8_t { Program, Data, Configuration };
 // One way of programming a location after a bulk erase.
 struct ProgrammingCycle {
     uint8_t command;           // 6-bit command code that starts the cycle
-    uint32_t maxMicroseconds;  // longest the self-timed cycle may run
+    uint32_t maxMicroseconds;  // longest the self-timed cycle may run; the wait before endCommand
+    uint8_t endCommand = 0;    // ends a cycle the host times (End Programming); 0: the chip times it
 };
 
 struct ConfigFieldValue {
@@ -26,6 +27,7 @@ struct ConfigField {
     const char* name;
     uint16_t mask;
     std::span<const ConfigFieldValue> values;
+    int word = 0;  // 0: the configuration word; 1: the second one
 };
 
 // How an erase is started once all ones are loaded.
@@ -56,6 +58,12 @@ struct ChipCommands {
     // configuration word erases the whole chip, code protection included.
     EraseSequence programErase = EraseSequence::BulkErase;
     EraseSequence dataErase = EraseSequence::BulkErase;
+    // On chips whose cycles the host ends: End Programming, given after the
+    // wait of every programming cycle and bulk erase.
+    uint8_t endProgramming = 0;
+    // Chip Erase, given after Load Configuration: program and data memory,
+    // identifiers, configuration words and protection at once; 0: none.
+    uint8_t chipErase = 0;
 };
 
 // The command set of Microchip's mid-range flash parts, also what reads a
@@ -118,6 +126,12 @@ struct ChipInfo {
     std::span<const ProgrammingCycle> configCycles;
     std::span<const ConfigField> configFields;
     uint16_t dataProtectionMask = 0;  // the same for data memory; 0 when the chip cannot protect it
+    // Program memory and the configuration area take this many words per
+    // cycle: loaded one by one into the latches, then programmed at once.
+    int rowWords = 1;
+    int config2Offset = 0;     // from configBase, of a second configuration word
+    uint16_t config2Mask = 0;  // its implemented bits; 0: the chip has none
+    uint32_t endProgrammingMicroseconds = 0;  // after End Programming
 };
 
 std::span<const ChipInfo> KnownChips();
@@ -137,6 +151,10 @@ ProgrammingCycle ShortestCycle(const ChipInfo& chip, MemoryKind kind);
 // only an erase of the whole chip clears the protection.
 bool CodeProtected(const ChipInfo& chip, uint16_t config);
 bool DataProtected(const ChipInfo& chip, uint16_t config);
+
+// True when the identifiers and configuration word are erased only with the
+// whole chip (by the setup sequence or Chip Erase).
+bool ConfigErasedOnlyWithWholeChip(const ChipInfo& chip);
 
 // False for the chips that carry no device id (PIC16F84, PIC16C84): only
 // --device names them.

@@ -25,8 +25,11 @@ const char* PlaceName(const ChipInfo& chip, const Mismatch& m)
     case MemoryKind::Configuration:
         break;
     }
-    return m.address == chip.configBase + static_cast<uint32_t>(chip.configWordOffset) ? "слово конфигурации"
-                                                                                       : "идентификатор";
+    if (m.address == chip.configBase + static_cast<uint32_t>(chip.configWordOffset))
+        return "слово конфигурации";
+    if (chip.config2Mask != 0 && m.address == chip.configBase + static_cast<uint32_t>(chip.config2Offset))
+        return "второе слово конфигурации";
+    return "идентификатор";
 }
 
 std::string FieldMeaning(const ConfigField& field, uint16_t config)
@@ -61,8 +64,10 @@ std::string HeldSummary(const HeldCounts& held)
         add("память данных — " + CountOf(held.data, "байт", "байта", "байтов"));
     if (held.ids > 0)
         add("идентификаторы — " + CountOf(held.ids, "слово", "слова", "слов"));
-    if (held.config)
-        add("слово конфигурации");
+    if (held.config && held.config2)
+        add("оба слова конфигурации");
+    else if (held.config || held.config2)
+        add(held.config ? "слово конфигурации" : "второе слово конфигурации");
     return text.empty() ? "файл не задаёт ни одной ячейки" : text;
 }
 
@@ -103,10 +108,15 @@ std::string InfoText(const ChipInfo* chip, const ConfigArea& area)
         text += ' ';
         text += FormatWord4(id);
     }
-    text += "\nКонфигурация: " + FormatWord4(area.config) + "\n";
-    if (chip != nullptr)
-        for (const ConfigField& field : chip->configFields)
-            text += "  " + std::string(field.name) + ": " + FieldMeaning(field, area.config) + "\n";
+    const bool second = chip != nullptr && chip->config2Mask != 0;
+    const uint16_t words[] = {area.config, area.config2};
+    for (int word = 0; word < (second ? 2 : 1); ++word) {
+        text += std::string(word == 0 ? "\nКонфигурация: " : "Конфигурация 2: ") + FormatWord4(words[word]) + "\n";
+        if (chip != nullptr)
+            for (const ConfigField& field : chip->configFields)
+                if (field.word == word)
+                    text += "  " + std::string(field.name) + ": " + FieldMeaning(field, words[word]) + "\n";
+    }
     return text;
 }
 

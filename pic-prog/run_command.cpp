@@ -356,10 +356,9 @@ bool PlanForProtection(const CommandLine& line, Work& work)
     Regions locked{CodeProtected(chip, work.area.config), DataProtected(chip, work.area.config), false};
     work.regions = line.regions;
     if (line.command == Command::Write || line.command == Command::Erase) {
-        // The setup sequence takes identifiers and configuration word only
-        // with everything else.
-        if (chip.commands.programErase == EraseSequence::SetupSequence && line.regions.config &&
-            !line.regions.All()) {
+        // The setup sequence and Chip Erase take identifiers and
+        // configuration word only with everything else.
+        if (ConfigErasedOnlyWithWholeChip(chip) && line.regions.config && !line.regions.All()) {
             work.exitCode = kExitUsage;
             work.problem = std::string(chip.name) +
                            " стирает идентификаторы и слово конфигурации только вместе со всей микросхемой; "
@@ -427,6 +426,10 @@ JobResult WorkOnChip(Wire& wire, Progress& progress, const CommandLine& line, co
         work.exitCode = refusal;
         return JobResult::Done;
     }
+    // The second configuration word was not in the layout the chip was identified by.
+    if (work.chip->config2Mask != 0 && layout.config2Mask == 0 &&
+        ReadConfigArea(wire, *work.chip, work.area) == JobResult::Interrupted)
+        return JobResult::Interrupted;
     if (line.command == Command::Info)
         return JobResult::Done;
     if (!PlanForProtection(line, work))
@@ -442,7 +445,8 @@ JobResult WorkOnChip(Wire& wire, Progress& progress, const CommandLine& line, co
         work.image = Within(work.image, work.regions);
         // Erasing for a file that gives nothing in the chosen regions loses them for nothing.
         const HeldCounts held = CountHeld(work.image);
-        if (line.command == Command::Write && held.program + held.data + held.ids == 0 && !held.config) {
+        if (line.command == Command::Write && held.program + held.data + held.ids == 0 && !held.config &&
+            !held.config2) {
             work.exitCode = kExitUsage;
             work.problem = "в файле " + line.file + " нет данных для выбранных областей памяти";
             return JobResult::Done;

@@ -126,6 +126,10 @@ struct CommandContext {
 uint32_t PrescribedWait(const ChipInfo& chip, uint32_t command, const CommandContext& at)
 {
     const ChipCommands& c = chip.commands;
+    if (c.chipErase != 0 && command == c.chipErase)
+        return chip.bulkEraseMicroseconds;
+    if (c.endProgramming != 0 && command == c.endProgramming)
+        return chip.endProgrammingMicroseconds;
     const bool begin = command == c.beginEraseProgramming;
     if (begin && c.bulkEraseSetup1 != 0 && at.previous == c.bulkEraseSetup2 && at.beforePrevious == c.bulkEraseSetup1)
         return chip.bulkEraseMicroseconds;
@@ -178,7 +182,8 @@ Ideal IdealOfRecord(const ChipInfo& chip, const std::vector<sim::ChipEvent>& eve
     return ideal;
 }
 
-// Every location loaded, erased and programmed with Begin Erase/Programming,
+// Every location loaded, erased and programmed with Begin Erase/Programming
+// (on the chips that write rows, their shortest cycle, ended as they need),
 // then the address moved on (3 commands); with read-back, a second pass reads
 // each one (2 commands). Load Configuration and three increments pass
 // 0x2004..0x2006 in each pass.
@@ -191,10 +196,17 @@ Naive NaiveLoop(const ChipInfo& chip, int delay, bool readBack)
 {
     const double d = delay > 9 ? delay : 0;
     const uint8_t begin = chip.commands.beginEraseProgramming;
-    const std::pair<int, uint32_t> kinds[] = {
-        {chip.programWords, CycleMicroseconds(chip.programCycles, begin)},
-        {chip.dataBytes, CycleMicroseconds(chip.dataCycles, begin)},
-        {chip.idWords + 1, CycleMicroseconds(chip.configCycles, begin)},
+    const auto cycleTime = [&](std::span<const ProgrammingCycle> cycles, MemoryKind kind) {
+        const uint32_t us = CycleMicroseconds(cycles, begin);
+        if (us != 0)
+            return static_cast<double>(us);
+        const ProgrammingCycle shortest = ShortestCycle(chip, kind);
+        return shortest.maxMicroseconds + (shortest.endCommand != 0 ? kCommandDelays * d + chip.endProgrammingMicroseconds : 0);
+    };
+    const std::pair<int, double> kinds[] = {
+        {chip.programWords, cycleTime(chip.programCycles, MemoryKind::Program)},
+        {chip.dataBytes, cycleTime(chip.dataCycles, MemoryKind::Data)},
+        {chip.idWords + 1, cycleTime(chip.configCycles, MemoryKind::Configuration)},
     };
     const int passes = readBack ? 2 : 1;
     Naive naive;

@@ -404,11 +404,15 @@ struct ChipCase {
     const char* config;       // the __CONFIG operands
     uint16_t configWord;      // what the chip holds for them
     const char* oscillator;   // how info names the oscillator they choose
+    const char* config2 = nullptr;  // the second configuration word's, on a chip that has one
+    uint16_t config2Word = 0;
 };
 
 constexpr const char* kFlashConfig =
     "_CP_OFF & _CPD_OFF & _LVP_OFF & _BOREN_ON & _MCLRE_OFF & _PWRTE_ON & _WDT_OFF & _FOSC_INTOSCIO";
 constexpr const char* kPic16x84Config = "_CP_OFF & _WDT_OFF & _PWRTE_ON & _XT_OSC";
+constexpr const char* kConfig2 = "_FCMEN_OFF & _IESO_OFF";
+constexpr const char* kPic16f8xIntrc = "INTRC, RA6 и RA7 — ввод-вывод";
 
 void PrintTo(const ChipCase& chip, std::ostream* os) { *os << chip.name; }
 
@@ -429,6 +433,10 @@ protected:
         std::string lower = chip.name + 3;  // "16F628A"
         for (char& c : lower)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string config = GetParam().config2 == nullptr
+                                       ? std::string(GetParam().config)
+                                       : std::string("_CONFIG1, ") + GetParam().config +
+                                             "\n        __CONFIG _CONFIG2, " + GetParam().config2;
         char source[1024];
         std::snprintf(source, sizeof source,
                       "        #include <p%s.inc>\n"
@@ -441,7 +449,7 @@ protected:
                       "        retlw   0x5A\n"
                       "        org     0x2100\n"
                       "        de      \"Hi\"\n",
-                      lower.c_str(), GetParam().config, chip.programWords - 1);
+                      lower.c_str(), config.c_str(), chip.programWords - 1);
         // gpasm misplaces an org inside data memory; fill up to the last byte instead.
         std::string text = source;
         for (int i = 2; i < chip.dataBytes - 1; ++i)
@@ -503,6 +511,8 @@ TEST_P(PicProgChip, WritesReadsBackVerifiesAndNamesTheChip)
     EXPECT_EQ(back.program.back().value, 0x345A);
     EXPECT_EQ(back.data.back().value, 0x7E);
     EXPECT_EQ(back.config.value, GetParam().configWord);
+    EXPECT_EQ(back.config2.held, GetParam().config2 != nullptr);
+    EXPECT_EQ(back.config2.value, GetParam().config2Word);
 
     EXPECT_EQ(RunOnChip({"verify", "prog.hex"}).exitCode, 0);
     const PicProgRun info = RunOnChip({"info"});
@@ -514,6 +524,9 @@ TEST_P(PicProgChip, WritesReadsBackVerifiesAndNamesTheChip)
     if (GetParam().config == kFlashConfig)
         lines.insert(lines.end(), {"MCLR: выключен", "низковольтное программирование: выключено",
                                    "защита EEPROM данных: выключена"});
+    if (GetParam().config2 != nullptr)
+        lines.insert(lines.end(), {"Конфигурация 2: 0000", "монитор тактового генератора: выключен",
+                                   "переключение генераторов при запуске: выключено"});
     for (const std::string& line : lines)
         EXPECT_NE(info.out.find(line), std::string::npos) << line << "\n" << info.out;
 
@@ -545,7 +558,12 @@ INSTANTIATE_TEST_SUITE_P(Chips, PicProgChip,
                                            ChipCase{"PIC16F628", kFlashConfig, 0x3D50, "INTRC, RA6 — ввод-вывод"},
                                            // The PIC16C84's power-up timer bit is active high.
                                            ChipCase{"PIC16F84", kPic16x84Config, 0x3FF1, "XT"},
-                                           ChipCase{"PIC16C84", kPic16x84Config, 0x0019, "XT"}),
+                                           ChipCase{"PIC16C84", kPic16x84Config, 0x0019, "XT"},
+                                           // Written in rows of four words, CONFIG2 on the PIC16F87/88.
+                                           ChipCase{"PIC16F87", kFlashConfig, 0x3F50, kPic16f8xIntrc, kConfig2, 0},
+                                           ChipCase{"PIC16F88", kFlashConfig, 0x3F50, kPic16f8xIntrc, kConfig2, 0},
+                                           ChipCase{"PIC16F818", kFlashConfig, 0x3F50, kPic16f8xIntrc},
+                                           ChipCase{"PIC16F819", kFlashConfig, 0x3F50, kPic16f8xIntrc}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Each chip that can protect its memory, on its own virtual chip: a file that
