@@ -544,6 +544,12 @@ TEST_P(PicProgChip, WritesReadsBackVerifiesAndNamesTheChip)
         EXPECT_NE(wrong.err.find("в адаптере " + name), std::string::npos) << wrong.err;
         EXPECT_EQ(Run({"info", "--device", other, "--force"}).exitCode, 0);
     }
+    if (Chip().commands.endProgramming != 0) {
+        // Program memory alone: its bulk erase, ended by End Programming, checked blank.
+        const PicProgRun program = RunOnChip({"erase", "--program"});
+        EXPECT_EQ(program.exitCode, 0) << program.err;
+        EXPECT_EQ(RunOnChip({"verify", "--data", "--config", "prog.hex"}).exitCode, 0) << "data and configuration kept";
+    }
     // The chip's own erase sequence, read back blank: code, data, identifiers, configuration.
     const PicProgRun erase = RunOnChip({"erase"});
     EXPECT_EQ(erase.exitCode, 0) << erase.err;
