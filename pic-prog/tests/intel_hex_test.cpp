@@ -180,6 +180,17 @@ TEST(ChipTable, InfoDecodesEachChipsOwnConfigurationBits)
     EXPECT_EQ(ConfigLine("PIC16C84", 0x000F, "защита кода"), "защита кода: включена");
     EXPECT_NE(InfoText(ChipByName("PIC16C84"), {{}, 0x3FFF, 0x001F}).find("Устройство: PIC16C84 по --device"),
               std::string::npos);
+    // gpasm's _WRT_256 and _WRT_512: the same bits, ranges of each chip's own size.
+    EXPECT_EQ(ConfigLine("PIC16F88", 0x3DFF, "защита от самозаписи"), "защита от самозаписи: включена, 0x0000–0x00FF");
+    EXPECT_EQ(ConfigLine("PIC16F819", 0x3DFF, "защита от самозаписи"), "защита от самозаписи: включена, 0x0000–0x01FF");
+    // CONFIG2 of the PIC16F87/88 from its own word, with four revision bits; none on the PIC16F818/819.
+    const std::string info = InfoText(ChipByName("PIC16F88"), {{}, 0x0768, 0x3FFF, 0x0001});
+    EXPECT_NE(info.find("ревизия 8"), std::string::npos) << info;
+    EXPECT_NE(info.find("Конфигурация 2: 0001\n  монитор тактового генератора: включён\n"
+                        "  переключение генераторов при запуске: выключено\n"),
+              std::string::npos) << info;
+    EXPECT_EQ(InfoText(ChipByName("PIC16F819"), {{}, 0x04E0, 0x3FFF, 0x0001}).find("Конфигурация 2"), std::string::npos);
+    EXPECT_EQ(ChipByDeviceId(0x0770), nullptr) << "a fifth revision bit names no chip";
 }
 
 }  // namespace
