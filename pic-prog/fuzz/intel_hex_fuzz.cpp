@@ -68,7 +68,7 @@ void CheckImage(const ChipInfo& chip, const ChipImage& image)
         return std::ranges::equal(a, b, [](const ImageCell& x, const ImageCell& y) { return x.value == y.value; });
     };
     Check(same(back.program, image.program) && same(back.data, image.data) && same(back.ids, image.ids) &&
-          back.config.value == image.config.value);
+          back.config.value == image.config.value && back.config2.value == image.config2.value);
 }
 
 void CheckReading(std::string_view text)
