@@ -278,7 +278,9 @@ constexpr std::array<ProgrammingCycle, 1> kRowDataCycles{{{24, 10000, 23}}};
 
 // The erase: Chip Erase after Load Configuration for the whole chip, else
 // the bulk erase of one memory, started by Begin Erase/Programming (8) and
-// ended by End Programming. No setup sequence.
+// ended by End Programming. No setup sequence. What a bulk erase does with
+// the counter in the configuration area is not known to us (DS39607,
+// DS39603), so identifiers and configuration go only with Chip Erase.
 constexpr ChipCommands kEndProgrammingCommands = [] {
     ChipCommands c = kMidRangeCommands;
     c.bulkEraseSetup1 = c.bulkEraseSetup2 = 0;
@@ -370,8 +372,9 @@ constexpr ChipInfo Pic16f8x(const char* name, uint16_t deviceId, int programWord
                             std::span<const ConfigField> fields, bool config2)
 {
     ChipInfo chip = EighteenPinChip(name, deviceId, programWords, dataBytes);
-    // Revision bits: 4 by three sources, 5 by one. The narrower revision
-    // (the wider id) is the stricter match; an id it misses asks for --device.
+    // Revision bits: 4 by three sources, 5 by one (the documents DS39607 and
+    // DS39603 themselves were not at hand). The narrower revision (the wider
+    // id) is the stricter match; an id it misses asks for --device.
     chip.deviceIdMask = 0x3FF0;
     chip.configMask = 0x3FFF;
     chip.codeProtectionMask = 0x2000;  // /CP
